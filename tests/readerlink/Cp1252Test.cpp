@@ -1,0 +1,26 @@
+#include <gtest/gtest.h>
+
+#include "readerlink/Cp1252.h"
+
+TEST(Cp1252, DecodesTheHighControlsAndLatin1) {
+    EXPECT_EQ(Cp1252ToUtf8("parameters\x92 values"), "parameters\u2019 values");
+    EXPECT_EQ(Cp1252ToUtf8("\x80\xE9\xFF"), "\u20AC\u00E9\u00FF");
+    EXPECT_EQ(Cp1252ToUtf8(std::string("\x81", 1)), "\uFFFD");  // undefined in the code page
+    EXPECT_EQ(Cp1252ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(Cp1252, EveryDefinedByteSurvivesTheRoundTrip) {
+    for (int b = 1; b < 256; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        if (Cp1252ToUtf8(byte) == "\uFFFD") continue;
+        EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(byte)), byte) << b;
+    }
+}
+
+TEST(Cp1252, EncodingReplacesWhatTheCodePageLacksAndSurvivesBrokenUtf8) {
+    EXPECT_EQ(Utf8ToCp1252("caf\u00E9 \u2019"), "caf\xE9 \x92");
+    EXPECT_EQ(Utf8ToCp1252("\u4E2D\U0001F600x"), "??x");
+    EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");           // truncated sequence
+    EXPECT_EQ(Utf8ToCp1252("\xE2\x82" "A"), "?A");  // sequence cut by a plain character
+    EXPECT_EQ(Utf8ToCp1252("\x80" "b"), "?b");      // stray continuation byte
+}
