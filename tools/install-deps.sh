@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs the Debian 12 packages the kit builds, tests and runs with.
+set -eu
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps: run as root (apt-get needs it)" >&2
+  exit 1
+fi
+packages="build-essential cmake ninja-build pkg-config clang libclang-rt-dev
+  qt6-base-dev libgl-dev libpcsclite-dev pcscd libhidapi-dev libudev-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb x11-apps imagemagick fonts-dejavu-core binutils util-linux procps"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  echo "install-deps: installing$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # shellcheck disable=SC2086
+  apt-get install -y -qq --no-install-recommends $missing
+fi
