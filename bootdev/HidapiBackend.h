@@ -1,0 +1,9 @@
+// The production HID backend: hidapi over hidraw. The feature report length
+// comes from the device's report descriptor.
+#pragma once
+
+#include <memory>
+
+#include "bootdev/HidBackend.h"
+
+std::unique_ptr<HidBackend> MakeHidapiBackend();
