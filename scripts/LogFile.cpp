@@ -1,0 +1,110 @@
+#include "scripts/LogFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+const char* LogFailureText(LogFailure failure) {
+    switch (failure) {
+        case LogFailure::None: return "";
+        case LogFailure::FileNotFound: return "Fichier non selectionn\xE9 !!";
+        case LogFailure::BadPath: return "Chemin incorrecte";
+        case LogFailure::TooManyOpenFiles: return "Trop de fichiers ouverts";
+        case LogFailure::AccessDenied: return "Acc\xE9s au fichier refus\xE9";
+        case LogFailure::InvalidFile: return "Fichier invalide";
+        case LogFailure::HardwareIo: return "Erreur mat\xE9rielle";
+        case LogFailure::EndOfFile: return "Fin de fichier atteinte";
+        case LogFailure::Other: break;
+    }
+    return "Erreur fichier inconnue";
+}
+
+LogFailure LogFailureFromErrno(int error) {
+    switch (error) {
+        case 0: return LogFailure::None;
+        case ENOENT: return LogFailure::FileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP: return LogFailure::BadPath;
+        case EMFILE:
+        case ENFILE: return LogFailure::TooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR: return LogFailure::AccessDenied;
+        case EBADF:
+        case EINVAL: return LogFailure::InvalidFile;
+        case EIO: return LogFailure::HardwareIo;
+        default: return LogFailure::Other;
+    }
+}
+
+CLogFile::~CLogFile() { CloseLog(); }
+
+LogFailure CLogFile::OpenLog() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return OpenLog(local);
+}
+
+LogFailure CLogFile::OpenLog(const std::tm& localTime) {
+    CloseLog();
+    m_openedAt = localTime;
+    char name[64];
+    std::snprintf(name, sizeof name, "%02d%02d%02d%02d.log", localTime.tm_mday, localTime.tm_mon + 1,
+                  localTime.tm_hour, localTime.tm_min);
+    m_fileName = m_directory.empty() ? std::string(name) : m_directory + "/" + name;
+    // Append, never truncate: a second context opened within the same minute
+    // must not wipe the log of the first.
+    m_fd = ::open(m_fileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    return WriteHeader();
+}
+
+LogFailure CLogFile::WriteHeader() {
+    char header[96];
+    const int length =
+        std::snprintf(header, sizeof header, "Date : %02d/%02d/%02d\r\nHour : %02d/%02d/%02d\r\n", m_openedAt.tm_mday,
+                      m_openedAt.tm_mon + 1, m_openedAt.tm_year + 1900, m_openedAt.tm_hour, m_openedAt.tm_min,
+                      m_openedAt.tm_sec);
+    if (length < 0) return LogFailure::Other;
+    return Append(std::string(header, std::min(static_cast<std::size_t>(length), sizeof header - 1)));
+}
+
+LogFailure CLogFile::WriteRecord(std::string_view operation, std::string_view command, std::string_view answer) {
+    std::string record;
+    record.reserve(operation.size() + command.size() + answer.size() + 32);
+    record.append("[Command]\r\n").append(operation).append("\r\n");
+    record.append(command).append("\r\n[Answer]\r\n").append(answer).append("\r\n");
+    return Append(record);
+}
+
+LogFailure CLogFile::WriteShortRecord(std::string_view command, std::string_view answer) {
+    std::string record;
+    record.reserve(command.size() + answer.size() + 32);
+    record.append("[Command]\r\n").append(command).append("\r\n[Answer]\r\n").append(answer).append("\r\n");
+    return Append(record);
+}
+
+void CLogFile::CloseLog() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+LogFailure CLogFile::Append(const std::string& bytes) {
+    if (m_fd < 0) return LogFailure::FileNotFound;
+    // Straight to the file descriptor: nothing waits in a user-space buffer.
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return LogFailureFromErrno(errno);
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return LogFailure::None;
+}
