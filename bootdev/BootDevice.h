@@ -137,12 +137,13 @@ private:
     void Build(bootproto::Header header, std::uint8_t command, const std::uint8_t* payload = nullptr,
                std::size_t payloadLength = 0);
     void ReleaseHandle();
-    void LoaderClose();
+    void CancelRegistration();
     void Log(const std::string& line) const;
     void Box(const std::string& text) const;
     // The answer's data bytes that lie inside the frame, from byte 5.
     std::size_t AnswerRoom() const;
-    bool LibraryDownloadCommand(std::uint8_t command);
+    // Answer bytes from byte 5 up to the first zero, inside the frame.
+    std::string AnswerText() const;
     bool Maintenance(std::uint8_t command, const std::uint8_t* payload, std::size_t payloadLength);
 
     HidBackend& m_backend;

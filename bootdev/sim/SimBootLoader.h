@@ -141,7 +141,7 @@ private:
     std::string m_path;
 
     std::vector<SimFaultRule> m_faults;
-    std::vector<int> m_faultHits;
+    std::vector<int> m_faultSeen;
     std::deque<std::vector<std::uint8_t>> m_rawAnswers;
     std::function<bool(const std::vector<std::uint8_t>&)> m_signatureCheck;
     bool m_keepFrames = true;
@@ -196,11 +196,14 @@ public:
     void Announce(const Event& event);
 
 private:
-    struct Other {
-        HidInterfaceInfo info;
+    // Readers and other devices in the order they were added, which is the
+    // enumeration order.
+    struct Entry {
+        SimBootLoader* reader = nullptr;
+        HidInterfaceInfo other;
     };
     std::vector<std::unique_ptr<SimBootLoader>> m_readers;
-    std::vector<Other> m_others;
+    std::vector<Entry> m_entries;
     std::map<int, Observer> m_observers;
     std::map<std::string, int> m_openCounts;
     int m_nextObserver = 1;

@@ -1,0 +1,83 @@
+// hidapi (hidraw) transport. The report descriptor is read from the hidraw
+// node itself, since this hidapi offers no call for it.
+#include "bootdev/HidapiBackend.h"
+
+#include <fcntl.h>
+#include <hidapi/hidapi.h>
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <atomic>
+
+#include "bootdev/ReportDescriptor.h"
+
+namespace {
+
+std::size_t FeatureLengthOfNode(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return 0;
+    std::size_t length = 0;
+    int size = 0;
+    if (::ioctl(fd, HIDIOCGRDESCSIZE, &size) == 0 && size > 0 && size <= HID_MAX_DESCRIPTOR_SIZE) {
+        hidraw_report_descriptor descriptor{};
+        descriptor.size = static_cast<__u32>(size);
+        if (::ioctl(fd, HIDIOCGRDESC, &descriptor) == 0)
+            length = FeatureReportByteLength(descriptor.value, descriptor.size);
+    }
+    ::close(fd);
+    return length;
+}
+
+class HidapiConnection final : public HidConnection {
+public:
+    HidapiConnection(hid_device* device, std::size_t featureLength)
+        : m_device(device), m_featureLength(featureLength) {}
+    ~HidapiConnection() override { hid_close(m_device); }
+
+    std::size_t FeatureReportLength() const override { return m_featureLength; }
+
+    bool WriteFeature(const std::uint8_t* data, std::size_t length) override {
+        return hid_send_feature_report(m_device, data, length) >= 0;
+    }
+    bool ReadFeature(std::uint8_t* data, std::size_t length) override {
+        return hid_get_feature_report(m_device, data, length) >= 0;
+    }
+
+private:
+    hid_device* m_device;
+    std::size_t m_featureLength;
+};
+
+std::atomic<int> g_backends{0};
+
+class HidapiBackend final : public HidBackend {
+public:
+    HidapiBackend() {
+        if (g_backends++ == 0) hid_init();
+    }
+    ~HidapiBackend() override {
+        if (--g_backends == 0) hid_exit();
+    }
+
+    std::vector<HidInterfaceInfo> Enumerate() override {
+        std::vector<HidInterfaceInfo> found;
+        hid_device_info* list = hid_enumerate(0, 0);
+        for (const hid_device_info* info = list; info != nullptr; info = info->next) {
+            if (info->path == nullptr) continue;
+            found.push_back({info->path, info->vendor_id, info->product_id});
+        }
+        hid_free_enumeration(list);
+        return found;
+    }
+
+    std::unique_ptr<HidConnection> Open(const std::string& path) override {
+        hid_device* device = hid_open_path(path.c_str());
+        if (device == nullptr) return nullptr;
+        return std::make_unique<HidapiConnection>(device, FeatureLengthOfNode(path));
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<HidBackend> MakeHidapiBackend() { return std::make_unique<HidapiBackend>(); }
