@@ -1,0 +1,7 @@
+// The process-wide BootDevice behind the nine exports. The library defines it
+// over hidapi; the export tests define it over the simulated boot loader.
+#pragma once
+
+#include "bootdev/BootDevice.h"
+
+BootDevice& ReaderCtlDevice();
