@@ -1,0 +1,252 @@
+#include "SimReader.h"
+
+#include <PCSC/ifdhandler.h>
+#include <PCSC/reader.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace simreader {
+
+namespace {
+
+// The status word a card gives to a command it does not know.
+const std::uint8_t kInsNotSupported[] = {0x6D, 0x00};
+
+bool IsPrefix(const Bytes& prefix, const std::uint8_t* data, std::size_t length)
+{
+    return prefix.size() <= length && (prefix.empty() || std::memcmp(prefix.data(), data, prefix.size()) == 0);
+}
+
+long CopyOut(const std::uint8_t* data, std::size_t n, std::uint8_t* out, std::size_t outSize, std::size_t* returned)
+{
+    if (n > outSize || (n > 0 && !out)) {
+        *returned = 0;
+        return IFD_ERROR_INSUFFICIENT_BUFFER;
+    }
+    if (n > 0)
+        std::memcpy(out, data, n);
+    *returned = n;
+    return IFD_SUCCESS;
+}
+
+std::string Hex8(unsigned long v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%08lX", v & 0xFFFFFFFFul);
+    return buf;
+}
+
+}  // namespace
+
+std::string HexText(const std::uint8_t* data, std::size_t length)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s;
+    s.reserve(length * 3);
+    for (std::size_t i = 0; i < length; ++i) {
+        if (i)
+            s.push_back(' ');
+        s.push_back(digits[data[i] >> 4]);
+        s.push_back(digits[data[i] & 0x0F]);
+    }
+    return s;
+}
+
+SimReader::SimReader(Scenario scenario, std::string label, const std::string& traceOverride)
+    : m_s(std::move(scenario)), m_label(std::move(label)),
+      m_trace(traceOverride.empty() ? m_s.traceFile : traceOverride)
+{
+}
+
+void SimReader::Trace(const std::string& text)
+{
+    if (m_trace.empty())
+        return;
+    std::string line = m_label + " " + text + "\n";
+    int fd = ::open(m_trace.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    // One write per line, so readers of the trace never see half a line.
+    ssize_t ignored = ::write(fd, line.data(), line.size());
+    (void)ignored;
+    ::close(fd);
+}
+
+bool SimReader::CardPresent() const
+{
+    struct stat st;
+    return m_s.cardFile.empty() || ::stat(m_s.cardFile.c_str(), &st) == 0;
+}
+
+long SimReader::Reply(const Answer& a, std::uint8_t* out, std::size_t outSize, std::size_t* returned)
+{
+    if (a.isError) {
+        *returned = 0;
+        return static_cast<long>(a.error);
+    }
+    return CopyOut(a.bytes.data(), a.bytes.size(), out, outSize, returned);
+}
+
+long SimReader::Presence()
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    if (CardPresent())
+        return IFD_ICC_PRESENT;
+    m_powered = false;
+    m_atr.clear();
+    m_protocol = 0;
+    return IFD_ICC_NOT_PRESENT;
+}
+
+long SimReader::Power(unsigned long action, std::uint8_t* atr, std::size_t atrSize, std::size_t* atrLength)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    Trace("PowerICC " + std::to_string(action));
+    *atrLength = 0;
+    if (action == IFD_POWER_DOWN) {
+        m_powered = false;
+        m_atr.clear();
+        m_protocol = 0;
+        return IFD_SUCCESS;
+    }
+    if (action != IFD_POWER_UP && action != IFD_RESET)
+        return IFD_NOT_SUPPORTED;
+    if (!CardPresent()) {
+        m_powered = false;
+        return IFD_ERROR_POWER_ACTION;
+    }
+    // A warm reset of a card that is not powered is a power up.
+    bool warm = action == IFD_RESET && m_powered && !m_s.warmAtr.Empty();
+    const Answer& a = warm ? m_s.warmAtr.Take() : m_s.coldAtr.Take();
+    if (a.isError) {
+        m_powered = false;
+        m_atr.clear();
+        return static_cast<long>(a.error);
+    }
+    std::size_t n = 0;
+    long rv = CopyOut(a.bytes.data(), a.bytes.size(), atr, atrSize, &n);
+    if (rv != IFD_SUCCESS)
+        return rv;
+    *atrLength = n;
+    m_atr = a.bytes;
+    m_powered = true;
+    m_protocol = 0;
+    return IFD_SUCCESS;
+}
+
+long SimReader::SetProtocol(unsigned long protocol)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    Trace("SetProtocolParameters " + std::to_string(protocol));
+    if (!m_powered || !CardPresent())
+        return IFD_COMMUNICATION_ERROR;
+    if ((protocol != kProtocolT0 && protocol != kProtocolT1) || !(protocol & m_s.protocols))
+        return IFD_PROTOCOL_NOT_SUPPORTED;
+    m_protocol = protocol;
+    return IFD_SUCCESS;
+}
+
+long SimReader::Transmit(const std::uint8_t* tx, std::size_t txLength, std::uint8_t* rx, std::size_t* rxLength,
+                         unsigned long* protocolUsed)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    Trace("Transmit " + HexText(tx, txLength));
+    std::size_t rxSize = *rxLength;
+    *rxLength = 0;
+    if (!CardPresent())
+        return IFD_ICC_NOT_PRESENT;
+    if (!m_powered)
+        return IFD_COMMUNICATION_ERROR;
+    if (protocolUsed)
+        *protocolUsed = m_protocol;
+    PrefixRule* best = nullptr;
+    for (PrefixRule& r : m_s.apdus)
+        if (IsPrefix(r.prefix, tx, txLength) && (!best || r.prefix.size() > best->prefix.size()))
+            best = &r;
+    if (best)
+        return Reply(best->answer.Take(), rx, rxSize, rxLength);
+    if (!m_s.apduDefault.Empty())
+        return Reply(m_s.apduDefault.Take(), rx, rxSize, rxLength);
+    return CopyOut(kInsNotSupported, sizeof kInsNotSupported, rx, rxSize, rxLength);
+}
+
+Bytes SimReader::FeatureList(const Scenario& s)
+{
+    Bytes list;
+    for (const Feature& f : s.features) {
+        list.push_back(f.tag);
+        list.push_back(4);
+        list.push_back(static_cast<std::uint8_t>(f.code >> 24));
+        list.push_back(static_cast<std::uint8_t>(f.code >> 16));
+        list.push_back(static_cast<std::uint8_t>(f.code >> 8));
+        list.push_back(static_cast<std::uint8_t>(f.code));
+    }
+    return list;
+}
+
+long SimReader::Control(unsigned long code, const std::uint8_t* in, std::size_t inLength, std::uint8_t* out,
+                        std::size_t outSize, std::size_t* returned)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    std::string line = "Control " + Hex8(code);
+    if (inLength > 0 && in)
+        line += " " + HexText(in, inLength);
+    Trace(line);
+    *returned = 0;
+    if (!in)
+        inLength = 0;
+    PrefixRule* best = nullptr;
+    for (ControlRule& r : m_s.controls)
+        if (r.code == (code & 0xFFFFFFFFul) && IsPrefix(r.rule.prefix, in, inLength) &&
+            (!best || r.rule.prefix.size() > best->prefix.size()))
+            best = &r.rule;
+    if (best)
+        return Reply(best->answer.Take(), out, outSize, returned);
+    if (code == CM_IOCTL_GET_FEATURE_REQUEST) {
+        Bytes list = FeatureList(m_s);
+        return CopyOut(list.data(), list.size(), out, outSize, returned);
+    }
+    if (!m_s.controlDefault.Empty())
+        return Reply(m_s.controlDefault.Take(), out, outSize, returned);
+    return IFD_COMMUNICATION_ERROR;
+}
+
+long SimReader::GetCapabilities(unsigned long tag, std::uint8_t* value, std::size_t* length)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    Trace("GetCapabilities " + Hex8(tag));
+    std::size_t size = *length;
+    for (AttrRule& r : m_s.attrs)
+        if (r.tag == (tag & 0xFFFFFFFFul))
+            return Reply(r.answer.Take(), value, size, length);
+    std::uint8_t small[4] = {};
+    switch (tag) {
+    case TAG_IFD_SLOTS_NUMBER:
+        small[0] = 1;
+        return CopyOut(small, 1, value, size, length);
+    case TAG_IFD_THREAD_SAFE:
+        small[0] = 1;  // every reader has its own lock
+        return CopyOut(small, 1, value, size, length);
+    case TAG_IFD_SLOT_THREAD_SAFE:
+        small[0] = 0;
+        return CopyOut(small, 1, value, size, length);
+    case TAG_IFD_ATR:
+    case SCARD_ATTR_ATR_STRING:
+        return CopyOut(m_atr.data(), m_atr.size(), value, size, length);
+    case SCARD_ATTR_ICC_PRESENCE:
+        small[0] = CardPresent() ? 1 : 0;
+        return CopyOut(small, 1, value, size, length);
+    case SCARD_ATTR_CURRENT_PROTOCOL_TYPE:
+        small[0] = static_cast<std::uint8_t>(m_protocol);
+        return CopyOut(small, 4, value, size, length);
+    default:
+        *length = 0;
+        return IFD_ERROR_TAG;
+    }
+}
+
+}  // namespace simreader

@@ -1,0 +1,53 @@
+// The behaviour of one simulated PIN-pad reader: card presence from a flag
+// file, power and resets, protocol choice, scripted APDU and control-code
+// answers, attributes, the part 10 feature list, and the call trace.
+// Return values are IFD handler codes (IFD_* of ifdhandler.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "Scenario.h"
+
+namespace simreader {
+
+class SimReader {
+public:
+    // label prefixes every trace line (the daemon's logical unit number);
+    // a non-empty traceOverride replaces the scenario's trace file.
+    SimReader(Scenario scenario, std::string label, const std::string& traceOverride);
+
+    long Presence();
+    long Power(unsigned long action, std::uint8_t* atr, std::size_t atrSize, std::size_t* atrLength);
+    long SetProtocol(unsigned long protocol);
+    long Transmit(const std::uint8_t* tx, std::size_t txLength, std::uint8_t* rx, std::size_t* rxLength,
+                  unsigned long* protocolUsed);
+    long Control(unsigned long code, const std::uint8_t* in, std::size_t inLength, std::uint8_t* out,
+                 std::size_t outSize, std::size_t* returned);
+    long GetCapabilities(unsigned long tag, std::uint8_t* value, std::size_t* length);
+
+    // Appends one line to the trace file (no-op without one).
+    void Trace(const std::string& text);
+
+    // The part 10 feature list in its TLV form: tag, 04, code big-endian.
+    static Bytes FeatureList(const Scenario& s);
+
+private:
+    bool CardPresent() const;
+    long Reply(const Answer& a, std::uint8_t* out, std::size_t outSize, std::size_t* returned);
+
+    std::mutex m_lock;
+    Scenario m_s;
+    std::string m_label;
+    std::string m_trace;
+    bool m_powered = false;
+    Bytes m_atr;
+    unsigned long m_protocol = 0;
+};
+
+// Spaced upper-case hexadecimal, the trace's form of bytes.
+std::string HexText(const std::uint8_t* data, std::size_t length);
+
+}  // namespace simreader
