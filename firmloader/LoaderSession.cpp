@@ -1,0 +1,112 @@
+#include "firmloader/LoaderSession.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "bootdev/BootIds.h"
+#include "bootdev/LoaderText.h"
+#include "firmloader/DeviceWatch.h"
+
+namespace {
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+LoaderSession::LoaderSession(HidBackend& backend, DeviceWatch& watch, Output output)
+    : m_output(std::move(output)),
+      m_watch(watch),
+      m_tap(backend),
+      m_device(m_tap, BootPolicy::Loader, kBootVendorId, kBootProductIds)
+{
+    BootDeviceHooks hooks;
+    hooks.log = [this](const std::string& line) {
+        if (m_output.log)
+            m_output.log(line);
+    };
+    hooks.messageBox = [this](const std::string& text) {
+        if (m_output.messageBox)
+            m_output.messageBox(text);
+    };
+    hooks.registerNotification = [this](const std::string&) { return m_watch.Start(); };
+    hooks.unregisterNotification = [this] { return m_watch.Stop(); };
+    m_device.SetHooks(std::move(hooks));
+    m_tap.SetListener([this](std::uint32_t block) {
+        if (m_output.progress && m_blocksTotal > 0)
+            m_output.progress(static_cast<std::size_t>(block) + 1, m_blocksTotal);
+    });
+}
+
+LoaderSession::~LoaderSession() = default;
+
+void LoaderSession::DownloadAction()
+{
+    if (!m_device.StartDownload())
+        return;
+    // A reader that was reset is not back yet: its arrival goes on from here.
+    if (m_device.Connected() && m_device.BootFlag() && ImageDownload())
+        EndDownload();
+}
+
+void LoaderSession::GetVersionAction()
+{
+    m_device.LogFirmVersion();
+}
+
+bool LoaderSession::ImageDownload()
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(m_imagePath, error);
+    m_blocksTotal = error ? 0 : (size + bootproto::kBlockSize - 1) / bootproto::kBlockSize;
+    if (m_output.progress && m_blocksTotal > 0)
+        m_output.progress(0, m_blocksTotal);
+    const DownloadResult result = m_device.Download(m_imagePath);
+    m_blocksTotal = 0;
+    if (m_output.progress)
+        m_output.progress(0, 0);
+    if (result == DownloadResult::NoMemory && m_output.exitProgram)
+        m_output.exitProgram(1);
+    return result == DownloadResult::Ok;
+}
+
+void LoaderSession::EndDownload()
+{
+    m_device.EndDownload();
+}
+
+bool LoaderSession::IsOurDevice(const std::string& path) const
+{
+    return !path.empty() && EqualIgnoringCase(path, m_device.DevicePath());
+}
+
+void LoaderSession::OnArrival(const std::string& path)
+{
+    m_device.Close();
+    const bool found = m_device.Discover();
+    // Started with the boot flag clear: the reader was reset out of its
+    // application firmware and this is its return into the boot loader.
+    if (found && IsOurDevice(path) && m_device.State() == DownloadState::Started && !m_device.BootFlag()) {
+        m_device.LogFirmVersion();
+        if (ImageDownload())
+            EndDownload();
+    }
+}
+
+void LoaderSession::OnRemovalComplete(const std::string& path)
+{
+    if (IsOurDevice(path) && m_device.State() == DownloadState::Sending) {
+        if (m_output.log)
+            m_output.log(loadertext::kDeviceRemoved);
+        EndDownload();
+    }
+}
