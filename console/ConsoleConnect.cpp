@@ -1,0 +1,312 @@
+// The connection workflow: establish, connect, reset, disconnect, release,
+// reader selection and the connection options.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTreeWidget>
+
+#include "console/ConsoleDlg.h"
+#include "console/ConsoleTexts.h"
+#include "console/QtText.h"
+#include "console/ReaderWatcher.h"
+#include "widgets/MaskedEdit.h"
+
+using namespace console;
+
+namespace {
+constexpr DWORD kDefaultParameters = 0x80000000u;  // bit 31 of the protocol mask
+constexpr DWORD kBothProtocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1;
+}  // namespace
+
+void CConsoleDlg::ShowCommandArea(bool show) {
+    SetVisible({IDC_COMMAND_NAME, IDC_COMMAND_NAME_LABEL, IDC_COMMAND, IDC_RESPONSE, IDC_CONTROL_CODES,
+                IDC_ADD_COMMAND},
+               show);
+}
+
+void CConsoleDlg::ShowConnectOptions(bool show) {
+    SetVisible({IDC_SHARE_DIRECT, IDC_SHARE_SHARED, IDC_SHARE_EXCLUSIVE, IDC_PROTOCOL_T0, IDC_PROTOCOL_T1,
+                IDC_OPTIMAL, IDC_DEFAULT},
+               show);
+}
+
+void CConsoleDlg::EnableShareBoxes(bool enable) {
+    SetEnabled({IDC_SHARE_DIRECT, IDC_SHARE_EXCLUSIVE, IDC_SHARE_SHARED}, enable);
+}
+
+void CConsoleDlg::ShowConnectState(DWORD protocols) {
+    if (m_shareMode == SCARD_SHARE_DIRECT) {
+        m_shareDirect->setChecked(true);
+        SetEnabled({IDC_SHARE_SHARED, IDC_SHARE_EXCLUSIVE}, false);
+        return;
+    }
+    m_shareDirect->setChecked(false);
+    m_shareDirect->setEnabled(false);
+    if (m_shareMode == SCARD_SHARE_EXCLUSIVE) {
+        m_shareExclusive->setChecked(true);
+        m_shareShared->setEnabled(false);
+    } else {
+        m_shareShared->setChecked(true);
+        m_shareExclusive->setEnabled(false);
+    }
+    m_protocolT0->setChecked((protocols & SCARD_PROTOCOL_T0) != 0);
+    m_protocolT1->setChecked((protocols & SCARD_PROTOCOL_T1) != 0);
+    if ((protocols & kDefaultParameters) == 0) {
+        m_optimal->setChecked(true);
+    } else {
+        m_default->setChecked(true);
+    }
+}
+
+bool CConsoleDlg::ContextEstablished() const { return IsEnabled(IDC_RELEASE); }
+
+void CConsoleDlg::RegisterDeviceNotification() {
+    if (m_osMajorVersion <= 4) return;
+    // One watcher serves every Establish; a later Establish keeps it.
+    if (!m_hDevNotify) m_hDevNotify = std::make_unique<CReaderWatcher>([this] { emit readersChanged(); });
+    m_hDevNotify->Start();
+}
+
+void CConsoleDlg::FillReaderList() {
+    for (int slot = 0; slot < m_reader.GetReaderCount(); ++slot) m_readerList->addItem(ToQString(m_reader.ReaderName(slot)));
+    m_readerList->setCurrentIndex(m_selectedReader < m_readerList->count() ? m_selectedReader : -1);
+}
+
+void CConsoleDlg::RefreshReaderList() {
+    m_lastResult = m_reader.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr);
+    m_reader.SetMaxReaders(kReaderSlots);
+    m_readerList->clear();
+    m_lastResult = m_reader.ListReaders(nullptr);
+    if (m_lastResult != SCARD_S_SUCCESS) return;
+    FillReaderList();
+}
+
+void CConsoleDlg::OnReadersChanged() {
+    // A reader came or went. Only an open context without a card connection
+    // follows it: a refresh makes a new context, which must not happen
+    // behind a connection or after the context was released.
+    if (m_closing || !m_followDeviceChanges || !ContextEstablished() || !IsEnabled(IDC_CONNECT)) return;
+    RefreshReaderList();
+}
+
+void CConsoleDlg::OnEstablishContext() {
+    RegisterDeviceNotification();
+    m_lastResult = m_reader.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr);
+    m_statusTree->setVisible(false);
+    m_commandName.clear();
+    m_commandText.clear();
+    m_reader.SetMaxReaders(kReaderSlots);
+    m_readerList->clear();
+    m_lastResult = m_reader.ListReaders(nullptr);
+    if (m_lastResult != SCARD_S_SUCCESS) {
+        RefreshWindow();
+        return;
+    }
+    FillReaderList();
+    ShowConnectOptions(true);
+    ShowConnectState(m_preferredProtocols);
+    EnableShareBoxes(true);
+    SetEnabled({IDC_RELEASE, IDC_CONNECT}, true);
+    SetEnabled({IDC_ESTABLISH}, false);
+    SetVisible({IDC_READER_LIST, IDC_READER_LABEL}, true);
+    SetUseLogFileEnabled(false);
+    OpenLogFile();
+    RefreshWindow();
+}
+
+void CConsoleDlg::RelabelReaderList() {
+    const std::string selected = FromQString(m_readerList->currentText());
+    m_readerList->clear();
+    for (int slot = 0; slot < m_reader.GetReaderCount(); ++slot) {
+        const std::string name = m_reader.ReaderName(slot);
+        m_readerList->addItem(ToQString(name == selected ? ReaderWithFeatures(name, m_featureCount) : name));
+    }
+    m_readerList->setCurrentIndex(m_selectedReader < m_readerList->count() ? m_selectedReader : -1);
+}
+
+void CConsoleDlg::OnConnect() {
+    DWORD activeProtocol = 0;
+    m_lastResult = m_reader.Connect(m_reader.ReaderName(m_selectedReader), m_shareMode, m_preferredProtocols,
+                                    &activeProtocol);
+    if (m_lastResult != SCARD_S_SUCCESS) {
+        SetVisible({IDC_ATTRIBUTES}, false);
+        RefreshWindow();
+        return;
+    }
+    m_followDeviceChanges = false;
+    m_commandField->ClearText();
+    m_featureCount = 0;
+    ReleaseFeatureList();
+    FillControlList();
+    if (DiscoverFeatures()) RelabelReaderList();
+
+    SetEnabled({IDC_CONNECT}, false);
+    SetEnabled({IDC_DISCONNECT, IDC_STATUS, IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET}, true);
+    ShowCommandArea(true);
+    SetVisible({IDC_PICTURE_CARD}, false);
+    SetVisible({IDC_ATTRIBUTES}, true);
+
+    m_preferredProtocols = activeProtocol;
+    ShowConnectState(m_preferredProtocols);
+    OnStatus();
+    ReadMakerName();
+    m_makerReader = IsMakerText(m_statusText);
+    m_statusText.clear();
+    RefreshWindow();
+}
+
+void CConsoleDlg::OnColdReset() { Reset(SCARD_UNPOWER_CARD); }
+
+void CConsoleDlg::OnWarmReset() { Reset(SCARD_RESET_CARD); }
+
+void CConsoleDlg::Reset(DWORD initialization) {
+    DWORD activeProtocol = 0;
+    m_lastResult = m_reader.Reconnect(m_shareMode, m_preferredProtocols, initialization, &activeProtocol);
+    if (m_lastResult != SCARD_S_SUCCESS) {
+        ShowCommandArea(false);
+        m_statusTree->setVisible(false);
+        SetEnabled({IDC_CONNECT}, true);
+        SetEnabled({IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_STATUS, IDC_TRANSMIT, IDC_PLAY_COMMANDS,
+                    IDC_CONTROL},
+                   false);
+        SetVisible({IDC_ATTRIBUTES}, false);
+        RefreshWindow();
+        return;
+    }
+    SetEnabled({IDC_DISCONNECT}, true);
+    SetEnabled({IDC_CONNECT}, false);
+    SetEnabled({IDC_STATUS}, true);
+    ShowCommandArea(true);
+    ShowConnectState(activeProtocol);
+    OnStatus();
+    RefreshWindow();
+}
+
+void CConsoleDlg::OnDisconnect() {
+    m_reader.Disconnect(SCARD_LEAVE_CARD);  // its result is not reported
+    if (m_osMajorVersion > 4) {
+        m_followDeviceChanges = true;
+        m_selectedReader = 0;
+        RefreshReaderList();
+    }
+    SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS}, false);
+    SetEnabled({IDC_CONNECT}, true);
+    SetEnabled({IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_DISCONNECT, IDC_STATUS, IDC_CONTROL,
+                IDC_RESPONSE_FORMAT},
+               false);
+    SetVisible({IDC_PICTURE_CARD}, true);
+    SetVisible({IDC_ATTRIBUTES}, false);
+    m_commandField->ClearText();
+    ShowCommandArea(false);
+    m_statusTree->setVisible(false);
+
+    EnableShareBoxes(true);
+    m_preferredProtocols = kBothProtocols;
+    ShowConnectState(kBothProtocols);
+    EnableShareBoxes(true);
+
+    m_commandName.clear();
+    m_commandText.clear();
+    m_responseText.clear();
+    ReleaseFeatureList();
+    RefreshWindow();
+}
+
+void CConsoleDlg::OnReleaseContext() {
+    m_lastResult = m_reader.ReleaseContext();
+    SetEnabled({IDC_EXIT}, true);
+    SetEnabled({IDC_RELEASE, IDC_CONNECT, IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_CONTROL, IDC_TRANSMIT,
+                IDC_PLAY_COMMANDS, IDC_STATUS, IDC_DISCONNECT, IDC_RESPONSE_FORMAT},
+               false);
+    SetEnabled({IDC_ESTABLISH}, true);
+
+    m_commandField->ClearText();
+    ShowCommandArea(false);
+    EnableShareBoxes(true);
+    m_statusTree->setVisible(false);
+    SetVisible({IDC_PICTURE_CARD}, true);
+    SetVisible({IDC_ATTRIBUTES}, false);
+    ShowConnectOptions(false);
+
+    SetUseLogFileEnabled(true);
+    m_preferredProtocols = kBothProtocols;
+    m_commandName.clear();
+    m_commandText.clear();
+    m_responseText.clear();
+    CloseLogFile();
+    RefreshWindow();
+}
+
+void CConsoleDlg::OnSelectReader(int index) {
+    if (!IsEnabled(IDC_CONNECT)) {
+        ReleaseFeatureList();
+        OnReleaseContext();
+        m_preferredProtocols = kBothProtocols;
+        m_shareMode = SCARD_SHARE_EXCLUSIVE;
+    }
+    m_selectedReader = index;
+}
+
+void CConsoleDlg::OnShareExclusive() {
+    m_shareMode = SCARD_SHARE_EXCLUSIVE;
+    m_shareShared->setChecked(false);
+    m_shareDirect->setChecked(false);
+    m_preferredProtocols = kBothProtocols;
+    m_protocolT0->setChecked(true);
+    m_protocolT1->setChecked(true);
+}
+
+void CConsoleDlg::OnShareShared() {
+    m_shareMode = SCARD_SHARE_SHARED;
+    m_shareExclusive->setChecked(false);
+    m_shareDirect->setChecked(false);
+    m_preferredProtocols = kBothProtocols;
+    m_protocolT0->setChecked(true);
+    m_protocolT1->setChecked(true);
+}
+
+void CConsoleDlg::OnShareDirect() {
+    m_shareMode = SCARD_SHARE_DIRECT;
+    m_protocolT0->setChecked(false);
+    m_protocolT1->setChecked(false);
+    m_preferredProtocols = 0;
+    m_shareExclusive->setChecked(false);
+    m_shareShared->setChecked(false);
+}
+
+void CConsoleDlg::OnProtocolT0() {
+    if (m_protocolT0->isChecked()) {
+        m_preferredProtocols |= SCARD_PROTOCOL_T0;
+    } else {
+        m_preferredProtocols &= ~static_cast<DWORD>(SCARD_PROTOCOL_T0);
+    }
+    m_shareDirect->setChecked(false);
+}
+
+void CConsoleDlg::OnProtocolT1() {
+    if (m_protocolT1->isChecked()) {
+        m_preferredProtocols |= SCARD_PROTOCOL_T1;
+    } else {
+        m_preferredProtocols &= ~static_cast<DWORD>(SCARD_PROTOCOL_T1);
+    }
+    m_shareDirect->setChecked(false);
+}
+
+void CConsoleDlg::OnOptimal() { m_preferredProtocols &= ~kDefaultParameters; }
+
+void CConsoleDlg::OnDefault() { m_preferredProtocols |= kDefaultParameters; }
+
+void CConsoleDlg::OnCommandChanged() {
+    // The mask keeps blanks in every untyped position, so the field counts
+    // as empty while nothing is typed; otherwise a cleared field would
+    // enable the exchange buttons in states without a card.
+    const bool empty = m_commandField->MaskData().IsEmpty();
+    if (empty) {
+        SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS, IDC_CONTROL, IDC_ADD_COMMAND}, false);
+        return;
+    }
+    if (m_shareMode != SCARD_SHARE_DIRECT) SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS}, true);
+    SetEnabled({IDC_CONTROL, IDC_ADD_COMMAND}, true);
+}

@@ -1,0 +1,347 @@
+// Construction, start-up, refresh and painting of the main window.
+#include "console/ConsoleDlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <sys/utsname.h>
+
+#include <cstdlib>
+
+#include "console/ConsoleTexts.h"
+#include "console/QtText.h"
+#include "console/ReaderWatcher.h"
+#include "widgets/DialogUnits.h"
+#include "widgets/DropDownButton.h"
+#include "widgets/KitImages.h"
+#include "widgets/MarkupTip.h"
+#include "widgets/MaskedEdit.h"
+#include "readerlink/ResultText.h"
+
+using namespace console;
+
+namespace {
+
+QColor FromRgb(std::uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+QFont DialogFont() {
+    QFont font(ToQString(kDialogFont));
+    font.setPointSize(kDialogFontPoints);
+    return font;
+}
+
+QRect ToPixels(const DialogRect& rect, const DialogBaseUnits& base) {
+    return DialogRectToPixels(QRect(rect.x, rect.y, rect.width, rect.height), base);
+}
+
+}  // namespace
+
+CConsoleDlg::CConsoleDlg(QWidget* parent) : QDialog(parent) {
+    ReadOsVersion();
+    setObjectName(QStringLiteral("102"));
+    setWindowTitle(ToQString(kDialogCaption));
+    // A system menu and a minimize box, no maximize box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(DialogFont());
+
+    const DialogBaseUnits base = BaseUnitsOf(font());
+    setFixedSize(DialogXToPixels(kDialogWidthDu, base.x), DialogYToPixels(kDialogHeightDu, base.y));
+    BuildControls();
+
+    // Start-up, in its order.
+    BuildSystemMenu();
+    setWindowIcon(KitIcon(KitImage::AppIcon));
+    if (const QScreen* screen = QGuiApplication::primaryScreen();
+        screen && screen->geometry().width() < kMinimalScreenWidth) {
+        QMessageBox::information(this, ToQString(kDialogCaption), ToQString(kNarrowScreenWarning));
+    }
+    BuildMenus();
+    RegisterToolTips();
+    // The command-file window comes with the command-file work; its default
+    // file is remembered meanwhile.
+    if (!m_commandFileWindowExists) {
+        m_commandFilePath = std::string(kDefaultCommandFile);
+        m_commandFileWindowExists = true;
+    }
+    BuildTrayIcon();
+    SetStartUpState();
+
+    connect(this, &CConsoleDlg::readersChanged, this, &CConsoleDlg::OnReadersChanged, Qt::QueuedConnection);
+}
+
+CConsoleDlg::~CConsoleDlg() {
+    if (m_hDevNotify) m_hDevNotify->Stop();
+}
+
+void CConsoleDlg::ReadOsVersion() {
+    // The reader-arrival and disconnect refresh behaviour is tied to systems
+    // newer than major version 4; the kernel's major version stands in for it.
+    utsname name{};
+    m_osMajorVersion = uname(&name) == 0 ? std::atoi(name.release) : 0;
+}
+
+void CConsoleDlg::BuildControls() {
+    const DialogBaseUnits base = BaseUnitsOf(font());
+    const QPalette fieldPalette = [this] {
+        QPalette p = palette();
+        p.setColor(QPalette::Base, FromRgb(kFieldRgb));
+        p.setColor(QPalette::Text, Qt::black);
+        return p;
+    }();
+
+    for (const ControlSpec& spec : ConsoleControls()) {
+        const QString text = ToQString(spec.text);
+        QWidget* widget = nullptr;
+        switch (spec.kind) {
+        case ControlKind::PushButton: {
+            auto* button = new QPushButton(text, this);
+            button->setAutoDefault(false);
+            widget = button;
+            break;
+        }
+        case ControlKind::DropDownButton:
+        case ControlKind::DropDownIconButton: {
+            auto* button = new CDropDownButton(this);
+            button->setText(text);
+            widget = button;
+            break;
+        }
+        case ControlKind::IconButton:
+            widget = new CIconButton(this);
+            break;
+        case ControlKind::CheckBox:
+            widget = new QCheckBox(text, this);
+            break;
+        case ControlKind::RadioButtonFirst:
+        case ControlKind::RadioButton:
+            // Radio buttons of one parent form one exclusive group.
+            widget = new QRadioButton(text, this);
+            break;
+        case ControlKind::Label:
+            widget = new QLabel(text, this);
+            break;
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(text, this);
+            edit->setPalette(fieldPalette);
+            widget = edit;
+            break;
+        }
+        case ControlKind::EditMultiUpper: {
+            auto* edit = new CMaskedEdit(this);
+            edit->setPalette(fieldPalette);
+            widget = edit;
+            break;
+        }
+        case ControlKind::EditMultiScroll: {
+            auto* edit = new QPlainTextEdit(this);
+            edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            edit->setReadOnly(true);
+            edit->setPalette(fieldPalette);
+            widget = edit;
+            break;
+        }
+        case ControlKind::DropDownList: {
+            auto* combo = new QComboBox(this);
+            combo->setInsertPolicy(QComboBox::InsertAtBottom);
+            widget = combo;
+            break;
+        }
+        case ControlKind::Tree: {
+            auto* tree = new QTreeWidget(this);
+            tree->setHeaderHidden(true);
+            tree->setColumnCount(1);
+            widget = tree;
+            break;
+        }
+        case ControlKind::Picture: {
+            auto* picture = new QLabel(this);
+            picture->setAlignment(Qt::AlignCenter);
+            widget = picture;
+            break;
+        }
+        }
+
+        QRect rect = ToPixels(spec.rect, base);
+        if (spec.kind == ControlKind::DropDownList) {
+            // The template height is that of the dropped list; the closed box
+            // takes the height its font needs.
+            rect.setHeight(widget->sizeHint().height());
+        }
+        widget->setGeometry(rect);
+        widget->setObjectName(QString::number(spec.id));
+        widget->setProperty("controlId", spec.id);
+        widget->setVisible(spec.visible);
+        widget->setEnabled(spec.enabled);
+        m_controls.insert(spec.id, widget);
+    }
+
+    m_statusLine = qobject_cast<QLineEdit*>(Control(IDC_STATUS_LINE));
+    m_statusLine->setReadOnly(true);
+    m_readerList = qobject_cast<QComboBox*>(Control(IDC_READER_LIST));
+    m_commandField = qobject_cast<CMaskedEdit*>(Control(IDC_COMMAND));
+    m_reconnectButton = qobject_cast<CDropDownButton*>(Control(IDC_RECONNECT));
+    m_attributesButton = qobject_cast<CDropDownButton*>(Control(IDC_ATTRIBUTES));
+    m_responseField = qobject_cast<QPlainTextEdit*>(Control(IDC_RESPONSE));
+    m_commandNameField = qobject_cast<QLineEdit*>(Control(IDC_COMMAND_NAME));
+    m_statusTree = qobject_cast<QTreeWidget*>(Control(IDC_STATUS_TREE));
+    m_shareExclusive = qobject_cast<QCheckBox*>(Control(IDC_SHARE_EXCLUSIVE));
+    m_shareShared = qobject_cast<QCheckBox*>(Control(IDC_SHARE_SHARED));
+    m_shareDirect = qobject_cast<QCheckBox*>(Control(IDC_SHARE_DIRECT));
+    m_protocolT0 = qobject_cast<QCheckBox*>(Control(IDC_PROTOCOL_T0));
+    m_protocolT1 = qobject_cast<QCheckBox*>(Control(IDC_PROTOCOL_T1));
+    m_optimal = qobject_cast<QRadioButton*>(Control(IDC_OPTIMAL));
+    m_default = qobject_cast<QRadioButton*>(Control(IDC_DEFAULT));
+    m_playCommandsBox = qobject_cast<QCheckBox*>(Control(IDC_PLAY_COMMANDS));
+
+    auto* cardPicture = qobject_cast<QLabel*>(Control(IDC_PICTURE_CARD));
+    cardPicture->setPixmap(
+        KitPixmap(KitImage::CardAndReader).scaled(cardPicture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    auto* logoPicture = qobject_cast<QLabel*>(Control(IDC_PICTURE_LOGO));
+    logoPicture->setPixmap(
+        KitPixmap(KitImage::Logo).scaled(logoPicture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+
+    // One handler per control.
+    auto onClick = [this](int id, void (CConsoleDlg::*handler)()) {
+        connect(qobject_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this, handler);
+    };
+    onClick(IDC_EXIT, &CConsoleDlg::reject);
+    onClick(IDC_ESTABLISH, &CConsoleDlg::OnEstablishContext);
+    onClick(IDC_CONNECT, &CConsoleDlg::OnConnect);
+    onClick(IDC_WARM_RESET, &CConsoleDlg::OnWarmReset);
+    onClick(IDC_COLD_RESET, &CConsoleDlg::OnColdReset);
+    onClick(IDC_STATUS, &CConsoleDlg::OnStatus);
+    onClick(IDC_TRANSMIT, &CConsoleDlg::OnTransmitButton);
+    onClick(IDC_PLAY_COMMANDS, &CConsoleDlg::OnPlayCommandsCheck);
+    onClick(IDC_CONTROL, &CConsoleDlg::OnControlButton);
+    onClick(IDC_DISCONNECT, &CConsoleDlg::OnDisconnect);
+    onClick(IDC_RELEASE, &CConsoleDlg::OnReleaseContext);
+    onClick(IDC_SHARE_EXCLUSIVE, &CConsoleDlg::OnShareExclusive);
+    onClick(IDC_SHARE_SHARED, &CConsoleDlg::OnShareShared);
+    onClick(IDC_SHARE_DIRECT, &CConsoleDlg::OnShareDirect);
+    onClick(IDC_PROTOCOL_T0, &CConsoleDlg::OnProtocolT0);
+    onClick(IDC_PROTOCOL_T1, &CConsoleDlg::OnProtocolT1);
+    onClick(IDC_OPTIMAL, &CConsoleDlg::OnOptimal);
+    onClick(IDC_DEFAULT, &CConsoleDlg::OnDefault);
+    onClick(IDC_RESPONSE_FORMAT, &CConsoleDlg::OnResponseFormat);
+    connect(m_readerList, &QComboBox::activated, this, &CConsoleDlg::OnSelectReader);
+    connect(m_commandField, &CMaskedEdit::TextEdited, this, &CConsoleDlg::OnCommandChanged);
+}
+
+void CConsoleDlg::BuildMenus() {
+    // The icon buttons and the two drop-down menus.
+    m_reconnectButton->SetImage(KitIcon(KitImage::ReconnectIcon));
+    m_attributesButton->SetImage(KitIcon(KitImage::AttributesIcon));
+    qobject_cast<CIconButton*>(Control(IDC_ADD_COMMAND))->SetImage(KitIcon(KitImage::AddCommandIcon));
+    qobject_cast<CIconButton*>(Control(IDC_RESPONSE_FORMAT))->SetImage(KitIcon(KitImage::ResponseFormatIcon));
+
+    const QList<QIcon> resetImages = ResetMenuImages();
+    auto image = [](const QList<QIcon>& images, int index) { return index < images.size() ? images[index] : QIcon(); };
+    for (const MenuEntry& entry : ReconnectMenu()) {
+        const int index = entry.command == ID_COLD_RESET ? RESET_IMAGE_COLD : RESET_IMAGE_WARM;
+        m_commands.insert(entry.command, m_reconnectButton->Menu()->AddItem(entry.command, entry.text,
+                                                                           image(resetImages, index)));
+    }
+    const QList<QIcon> attributeImages = AttributeMenuImages();
+    for (const MenuEntry& entry : AttributeMenu()) {
+        const int index = entry.vendor ? ATTRIBUTE_IMAGE_VENDOR : ATTRIBUTE_IMAGE_STANDARD;
+        m_commands.insert(entry.command, m_attributesButton->Menu()->AddItem(entry.command, entry.text,
+                                                                            image(attributeImages, index),
+                                                                            entry.vendor));
+    }
+    for (QAction* action : m_commands) action->setObjectName(QString::number(action->data().toInt()));
+
+    // The reconnect button's opening notice needs no answer.
+    connect(m_reconnectButton, &CDropDownButton::CommandChosen, this, [this](int command) {
+        if (command == ID_COLD_RESET) OnColdReset();
+        if (command == ID_WARM_RESET) OnWarmReset();
+    });
+    connect(m_attributesButton, &CDropDownButton::MenuAboutToOpen, this, &CConsoleDlg::OnAttributeMenuAboutToOpen);
+    connect(m_attributesButton, &CDropDownButton::CommandChosen, this, &CConsoleDlg::OnAttributeCommand);
+
+    // Enter in the command field runs one exchange.
+    m_commandField->SetHexGroups(COMMAND_MASK_GROUPS);
+    connect(m_commandField, &CMaskedEdit::EnterPressed, this, &CConsoleDlg::TransmitCommand);
+}
+
+void CConsoleDlg::RegisterToolTips() {
+    m_toolTip = new CMarkupTip(this);
+    m_toolTip->SetDelayTime(kToolTipDelayMs);
+    m_toolTip->SetDisplayTime(kToolTipDisplayMs);
+    for (const ToolTipSpec& tip : ConsoleToolTips()) {
+        if (QWidget* widget = Control(tip.controlId)) m_toolTip->Attach(widget, tip.text);
+    }
+    m_toolTip->SetEnabled(m_toolTipsShown);
+}
+
+void CConsoleDlg::SetStartUpState() {
+    SetEnabled({IDC_EXIT, IDC_ESTABLISH}, true);
+    SetEnabled({IDC_ADD_COMMAND, IDC_RELEASE, IDC_CONNECT, IDC_CONTROL, IDC_TRANSMIT, IDC_PLAY_COMMANDS, IDC_STATUS,
+                IDC_DISCONNECT, IDC_RESPONSE_FORMAT, IDC_COLD_RESET, IDC_WARM_RESET},
+               false);
+    SetVisible({IDC_ATTRIBUTES, IDC_STATUS_TREE, IDC_WARM_RESET, IDC_COLD_RESET}, false);
+    ShowCommandArea(false);
+    ShowConnectOptions(false);
+    // The options start from the start values while still hidden.
+    m_shareExclusive->setChecked(true);
+    m_protocolT0->setChecked(true);
+    m_protocolT1->setChecked(true);
+    m_optimal->setChecked(true);
+}
+
+void CConsoleDlg::SetEnabled(std::initializer_list<int> ids, bool enabled) {
+    for (int id : ids) {
+        if (QWidget* widget = Control(id)) widget->setEnabled(enabled);
+    }
+}
+
+void CConsoleDlg::SetVisible(std::initializer_list<int> ids, bool visible) {
+    for (int id : ids) {
+        if (QWidget* widget = Control(id)) widget->setVisible(visible);
+    }
+}
+
+bool CConsoleDlg::IsEnabled(int id) const {
+    const QWidget* widget = Control(id);
+    return widget && widget->isEnabled();
+}
+
+void CConsoleDlg::RefreshWindow() {
+    GetResultText(static_cast<std::uint32_t>(m_lastResult), m_statusText);
+    m_statusLine->setText(ToQString(m_statusText));
+    m_statusLine->setCursorPosition(0);
+    const QString response = ToQString(m_responseText);
+    if (m_responseField->toPlainText() != response) m_responseField->setPlainText(response);
+    m_commandNameField->setText(ToQString(m_commandName));
+}
+
+void CConsoleDlg::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    QFont versionFont(ToQString(kVersionFont));
+    versionFont.setPixelSize(kVersionFontPixels);
+    versionFont.setBold(true);
+    painter.setFont(versionFont);
+    painter.setPen(Qt::black);
+    const QFontMetrics metrics(versionFont);
+    const QString version = ToQString(LoadString(IDS_VERSION));
+    const int top = height() - metrics.height();
+    painter.drawText(QRect(0, top, metrics.horizontalAdvance(version) + 1, metrics.height()),
+                     Qt::AlignLeft | Qt::AlignTop, version);
+}

@@ -1,0 +1,203 @@
+// CConsoleDlg: the main window of cardbench (dialog 102). It owns the reader
+// link, the status line, the reader list, the status tree and every button of
+// the console. The window's PC/SC state lives in which controls are enabled
+// and visible; there is no state variable.
+#pragma once
+
+#include <QDialog>
+#include <QHash>
+#include <QPointer>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "readerlink/ReaderLink.h"
+#include "scripts/LogFile.h"
+
+class QAbstractButton;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QRadioButton;
+class QSystemTrayIcon;
+class QToolButton;
+class QTreeWidget;
+class CReaderWatcher;
+class CDropDownButton;
+class CMarkupTip;
+class CMaskedEdit;
+
+class CConsoleDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CConsoleDlg(QWidget* parent = nullptr);
+    ~CConsoleDlg() override;
+
+    // The control with a dialog-template identifier (-1: the "Command Name" label).
+    QWidget* Control(int id) const { return m_controls.value(id); }
+    // A command of the system menu or of a drop-down menu, by its identifier.
+    QAction* MenuCommand(int id) const { return m_commands.value(id); }
+    QMenu* SystemMenu() const { return m_systemMenu; }
+
+    // The path chosen for the command-file window, kept until that window exists.
+    const std::string& CommandFilePath() const { return m_commandFilePath; }
+
+    // Runs a system-menu command (identifier with the low four bits cleared).
+    void OnSysCommand(unsigned command);
+
+signals:
+    // Emitted from the watcher thread; delivered queued on the window thread.
+    void readersChanged();
+
+public slots:
+    void reject() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    // Start-up and construction (ConsoleDlg.cpp).
+    void BuildControls();
+    void BuildMenus();
+    void BuildSystemMenu();
+    void BuildTrayIcon();
+    void RegisterToolTips();
+    void SetStartUpState();
+    void ReadOsVersion();
+    void RefreshWindow();  // pushes the window data: status line, response, command name
+    void SetEnabled(std::initializer_list<int> ids, bool enabled);
+    void SetVisible(std::initializer_list<int> ids, bool visible);
+    bool IsEnabled(int id) const;
+
+    // Connection workflow (ConsoleConnect.cpp).
+    void OnEstablishContext();
+    void OnConnect();
+    void OnColdReset();
+    void OnWarmReset();
+    void Reset(DWORD initialization);
+    void OnDisconnect();
+    void OnReleaseContext();
+    void OnSelectReader(int index);
+    void OnShareExclusive();
+    void OnShareShared();
+    void OnShareDirect();
+    void OnProtocolT0();
+    void OnProtocolT1();
+    void OnOptimal();
+    void OnDefault();
+    void OnCommandChanged();
+    void OnReadersChanged();
+    void ShowCommandArea(bool show);
+    void ShowConnectOptions(bool show);
+    void EnableShareBoxes(bool enable);
+    void ShowConnectState(DWORD protocols);
+    void RefreshReaderList();
+    void FillReaderList();
+    void RelabelReaderList();
+    void RegisterDeviceNotification();
+    bool ContextEstablished() const;
+
+    // Steps of connect that other parts of the console provide.
+    void ReleaseFeatureList();
+    void FillControlList();
+    bool DiscoverFeatures();  // true when the reader's features were found
+    void ReadMakerName();
+
+    // Exchange log (ConsoleExchange.cpp): opened at Establish, closed at Release.
+    void OpenLogFile();
+    void CloseLogFile();
+    void ShowLogFailure(LogFailure failure);
+
+    // Card status (ConsoleStatus.cpp).
+    void OnStatus();
+    void FillStatusTree();
+
+    // Exchange (ConsoleExchange.cpp).
+    void OnTransmitButton();
+    void OnPlayCommandsCheck();
+    void OnResponseFormat();
+    void OnControlButton();
+    void OnAttributeMenuAboutToOpen();
+    void OnAttributeCommand(int command);
+    void TransmitCommand();
+    void StoreResponse(const std::uint8_t* bytes, unsigned count);
+
+    // System menu and tray (ConsoleSysMenu.cpp).
+    void OnAbout();
+    void OnUseLogFile();
+    void OnOpenCommandFile();
+    void OnCreateCommandFile();
+    void OnParseAtr();
+    void OnHideToolTips();
+    void OnTrayActivated(int reason);
+    void HideToTray();
+    void RestoreFromTray();
+    void SetUseLogFileEnabled(bool enabled);
+    void CloseWindow();
+
+public:
+    // Fields shared with the other parts of the console.
+    CReaderLink m_reader;
+    PcscResult m_lastResult = 0;
+    std::string m_statusText;
+    DWORD m_shareMode = SCARD_SHARE_EXCLUSIVE;
+    DWORD m_preferredProtocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1;
+    int m_selectedReader = 0;
+    std::array<std::uint8_t, 200> m_atr{};
+    unsigned m_atrLength = 0;  // bytes of m_atr the last status or typed ATR gave
+    std::string m_atrText;
+    bool m_makerReader = false;
+    bool m_followDeviceChanges = true;
+    bool m_logEnabled = false;
+    int m_osMajorVersion = 0;
+    std::uint8_t m_featureCount = 0;
+    bool m_toolTipsShown = true;
+
+    std::string m_commandText;
+    std::string m_commandName;
+    std::string m_responseText;
+    std::array<std::uint8_t, 512> m_responseBytes{};
+    unsigned m_responseLength = 0;
+    bool m_responseIsHex = true;
+    bool m_playCommands = false;
+
+private:
+    CLogFile m_logFile;
+    std::unique_ptr<CReaderWatcher> m_hDevNotify;  // the reader-arrival registration
+    QHash<int, QWidget*> m_controls;
+    QHash<int, QAction*> m_commands;
+    QMenu* m_systemMenu = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    QPointer<QWidget> m_commandFileWindow;
+    bool m_commandFileWindowExists = false;
+    std::string m_commandFilePath;
+    bool m_closing = false;
+
+    // Typed views of the controls used most.
+    QLineEdit* m_statusLine = nullptr;
+    QComboBox* m_readerList = nullptr;
+    CMaskedEdit* m_commandField = nullptr;
+    CDropDownButton* m_reconnectButton = nullptr;
+    CDropDownButton* m_attributesButton = nullptr;
+    CMarkupTip* m_toolTip = nullptr;
+    QPlainTextEdit* m_responseField = nullptr;
+    QLineEdit* m_commandNameField = nullptr;
+    QTreeWidget* m_statusTree = nullptr;
+    QCheckBox* m_shareExclusive = nullptr;
+    QCheckBox* m_shareShared = nullptr;
+    QCheckBox* m_shareDirect = nullptr;
+    QCheckBox* m_protocolT0 = nullptr;
+    QCheckBox* m_protocolT1 = nullptr;
+    QRadioButton* m_optimal = nullptr;
+    QRadioButton* m_default = nullptr;
+    QCheckBox* m_playCommandsBox = nullptr;
+};

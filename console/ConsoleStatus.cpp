@@ -1,0 +1,66 @@
+// The card-status step: SCardStatus, the ATR and the status tree.
+#include <QTreeWidget>
+
+#include "carddata/AtrAnalyser.h"
+#include "carddata/HexCodec.h"
+#include "console/ConsoleDlg.h"
+#include "console/ConsoleTexts.h"
+#include "console/QtText.h"
+
+using namespace console;
+
+void CConsoleDlg::OnStatus() {
+    DWORD nameLength = kReaderNameSize;
+    DWORD state = 0;
+    DWORD protocol = 0;
+    DWORD atrLength = static_cast<DWORD>(m_atr.size());
+    m_lastResult = m_reader.Status(m_reader.ReaderName(m_selectedReader), &nameLength, &state, &protocol,
+                                   m_atr.data(), &atrLength);
+    if (m_lastResult != SCARD_S_SUCCESS) {
+        // The card went away (or was reset by someone else): back to where a
+        // new connect is possible; "SCardDisconnect" keeps its state.
+        ShowCommandArea(false);
+        m_statusTree->setVisible(false);
+        SetEnabled({IDC_CONNECT}, true);
+        SetEnabled({IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_STATUS, IDC_TRANSMIT, IDC_PLAY_COMMANDS,
+                    IDC_CONTROL, IDC_RESPONSE_FORMAT},
+                   false);
+        RefreshWindow();
+        return;
+    }
+    if (m_shareMode == SCARD_SHARE_DIRECT) {
+        RefreshWindow();
+        return;
+    }
+    // The resource manager reports the length it has; never read past the copy.
+    const unsigned count = std::min<unsigned>(atrLength, static_cast<unsigned>(m_atr.size()));
+    m_statusTree->setVisible(true);
+    m_atrText = CHexCodec().BytesToHex(count, m_atr.data());
+    m_atrLength = count;
+    FillStatusTree();
+    if (m_logEnabled) {
+        const std::string_view atr(m_atrText.data(), count > 0 ? 3 * count - 1 : 0);
+        ShowLogFailure(m_logFile.WriteShortRecord("SCardStatus Request", atr));
+    }
+    RefreshWindow();
+}
+
+namespace {
+void AddNodes(QTreeWidgetItem* parent, const AtrTreeNode& node) {
+    for (const AtrTreeNode& child : node.children) {
+        auto* item = new QTreeWidgetItem(parent, QStringList(ToQString(child.text)));
+        item->setData(0, Qt::UserRole, child.image);
+        AddNodes(item, child);
+    }
+}
+}  // namespace
+
+void CConsoleDlg::FillStatusTree() {
+    m_statusTree->clear();
+    const AtrTreeNode root = BuildAtrTree(m_atrText, m_atr.data(), m_atrLength);
+    auto* rootItem = new QTreeWidgetItem(m_statusTree, QStringList(ToQString(root.text)));
+    rootItem->setData(0, Qt::UserRole, root.image);
+    AddNodes(rootItem, root);
+    m_statusTree->scrollToItem(rootItem, QAbstractItemView::PositionAtTop);
+    rootItem->setExpanded(true);
+}

@@ -1,0 +1,13 @@
+// The console's texts are code page 1252; Qt shows Unicode.
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+#include "readerlink/Cp1252.h"
+
+inline QString ToQString(std::string_view cp1252) { return QString::fromUtf8(Cp1252ToUtf8(cp1252)); }
+
+inline std::string FromQString(const QString& text) { return Utf8ToCp1252(text.toUtf8().toStdString()); }
