@@ -7,6 +7,8 @@
 #include <new>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "bootdev/BootDevice.h"
 #include "bootdev/LoaderText.h"
 
@@ -177,6 +179,10 @@ DownloadResult BootDevice::Download(const std::string& path) {
 
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) return refuse(loadertext::kFileOpen, DownloadResult::FileOpen);
+    // A directory opens for reading here but is no image (its "size" can be huge).
+    struct stat info {};
+    if (::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode))
+        return refuse(loadertext::kFileOpen, DownloadResult::FileOpen);
     if (std::fseek(file.get(), 0, SEEK_END) != 0) return refuse(loadertext::kFileOpen, DownloadResult::FileOpen);
     const long end = std::ftell(file.get());
     if (end < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
@@ -193,7 +199,6 @@ DownloadResult BootDevice::Download(const std::string& path) {
         return refuse(loadertext::kNoMemory, DownloadResult::NoMemory);
     }
     const std::size_t got = image.empty() ? 0 : std::fread(image.data(), 1, image.size(), file.get());
-    // A path that opens but cannot be read (a directory) is no image file.
     if (std::ferror(file.get())) return refuse(loadertext::kFileOpen, DownloadResult::FileOpen);
     image.resize(got);  // a file that shrank meanwhile: send what was read
     file.reset();
