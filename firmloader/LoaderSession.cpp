@@ -91,11 +91,20 @@ bool LoaderSession::IsOurDevice(const std::string& path) const
 
 void LoaderSession::OnArrival(const std::string& path)
 {
+    // Started with the boot flag clear: the reader was reset out of its
+    // application firmware and the download waits for its return.
+    const bool waiting = m_device.State() == DownloadState::Started && !m_device.BootFlag();
     m_device.Close();
     const bool found = m_device.Discover();
-    // Started with the boot flag clear: the reader was reset out of its
-    // application firmware and this is its return into the boot loader.
-    if (found && IsOurDevice(path) && m_device.State() == DownloadState::Started && !m_device.BootFlag()) {
+    if (!found) {
+        // Some other device arrived (or took the reader's old node) while
+        // the reader is still away. Closing dropped the registration; keep
+        // listening, or the reader's return would never be heard.
+        if (waiting)
+            m_watch.Start();
+        return;
+    }
+    if (IsOurDevice(path) && waiting) {
         m_device.LogFirmVersion();
         if (ImageDownload())
             EndDownload();

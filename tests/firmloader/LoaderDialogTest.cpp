@@ -383,6 +383,38 @@ TEST(LoaderDialog, ArrivalContinuesTheDownloadOnlyForTheReaderItself)
     EXPECT_EQ(reader.EndCount(), 1);
 }
 
+// While the reset reader is away another device may arrive, even on the
+// reader's old node (hidraw nodes are reused). That arrival finds no reader:
+// nothing is sent, and the reader's own return is still heard and continues
+// the download.
+TEST(LoaderDialog, ArrivalWhileTheReaderIsAwayKeepsTheDownloadWaiting)
+{
+    LoaderHarness h(/*watchFollowsBus=*/false);
+    SimBootLoader& reader = h.AddReader(SimMode::Application);
+    reader.SetReturnAfterReset(false);
+    const auto image = MakeImage(300);
+    h.Pick(image);
+    const std::string oldNode = reader.Path();
+    h.Click(IDC_DOWNLOAD);
+    const Lines started = {"START DOWNLOAD SUCCESS", kVersionApp, "Reset sent to device"};
+    ASSERT_EQ(h.Log(), started);
+
+    h.watch.PostArrival(oldNode);
+    LoaderHarness::Settle();
+    EXPECT_EQ(h.Log(), started);
+    EXPECT_TRUE(h.boxes.empty());
+    EXPECT_EQ(reader.BlocksTaken(), 0u);
+
+    reader.Replug();
+    h.watch.PostArrival(reader.Path());
+    LoaderHarness::Settle();
+    Lines expected = started;
+    expected.insert(expected.end(),
+                    {kVersionBoot, "...Download in progress...", "DOWNLOAD SUCCESS", "Reset sent to device"});
+    EXPECT_EQ(h.Log(), expected);
+    EXPECT_TRUE(Received(reader, image));
+}
+
 TEST(LoaderDialog, FailedCancelOfTheRegistrationShowsABoxOnly)
 {
     LoaderHarness h;
