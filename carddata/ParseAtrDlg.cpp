@@ -1,0 +1,58 @@
+#include "carddata/ParseAtrDlg.h"
+
+#include <QPushButton>
+
+#include "carddata/ParseAtrTexts.h"
+#include "readerlink/Cp1252.h"
+#include "widgets/DialogUnits.h"
+#include "widgets/MaskData.h"
+#include "widgets/MaskedEdit.h"
+
+using namespace parseatr;
+
+namespace {
+
+QString ToQString(std::string_view cp1252) { return QString::fromUtf8(Cp1252ToUtf8(cp1252)); }
+
+QRect ToPixels(const DialogRect& r, const DialogBaseUnits& base) {
+    return DialogRectToPixels(QRect(r.x, r.y, r.width, r.height), base);
+}
+
+}  // namespace
+
+CParseAtrDlg::CParseAtrDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("194"));
+    setWindowTitle(ToQString(kCaption));
+    QFont font(ToQString(kFont));
+    font.setPointSize(kFontPoints);
+    setFont(font);
+    const DialogBaseUnits base = BaseUnitsOf(font);
+    setFixedSize(DialogXToPixels(kWidthDu, base.x), DialogYToPixels(kHeightDu, base.y));
+
+    m_atrField = new CMaskedEdit(this);
+    m_atrField->setObjectName(QString::number(IDC_ATR_FIELD));
+    m_atrField->setGeometry(ToPixels(kFieldRect, base));
+    m_atrField->SetHexGroups(ATR_MASK_GROUPS);
+
+    m_parseButton = new QPushButton(ToQString(kParse), this);
+    m_parseButton->setObjectName(QString::number(IDOK));
+    m_parseButton->setGeometry(ToPixels(kParseRect, base));
+    m_parseButton->setDefault(true);
+
+    m_exitButton = new QPushButton(ToQString(kExit), this);
+    m_exitButton->setObjectName(QString::number(IDCANCEL));
+    m_exitButton->setGeometry(ToPixels(kExitRect, base));
+
+    connect(m_parseButton, &QPushButton::clicked, this, &CParseAtrDlg::OnParse);
+    connect(m_exitButton, &QPushButton::clicked, this, &CParseAtrDlg::OnExit);
+    // The field keeps Enter to itself; in this dialog Enter means the default button.
+    connect(m_atrField, &CMaskedEdit::EnterPressed, this, &CParseAtrDlg::OnParse);
+    m_atrField->setFocus();
+}
+
+void CParseAtrDlg::OnParse() {
+    m_atrText = m_atrField->GetText();
+    accept();
+}
+
+void CParseAtrDlg::OnExit() { reject(); }

@@ -1,0 +1,28 @@
+// Template 194, the "Parse ATR" dialog: captions and geometry in dialog units.
+#pragma once
+
+#include <string_view>
+
+namespace parseatr {
+
+struct DialogRect {
+    int x, y, width, height;
+};
+
+inline constexpr std::string_view kCaption = "Parse ATR";
+inline constexpr std::string_view kParse = "Parse";
+inline constexpr std::string_view kExit = "Exit";
+inline constexpr std::string_view kFont = "Tahoma";
+inline constexpr int kFontPoints = 8;
+
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDC_ATR_FIELD = 1051;
+
+inline constexpr int kWidthDu = 262;
+inline constexpr int kHeightDu = 96;
+inline constexpr DialogRect kFieldRect{7, 7, 248, 62};
+inline constexpr DialogRect kParseRect{148, 75, 50, 14};
+inline constexpr DialogRect kExitRect{205, 75, 50, 14};
+
+}  // namespace parseatr
