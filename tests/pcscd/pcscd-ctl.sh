@@ -10,8 +10,10 @@
 #        the card present / the reader empty. pcscd polls the card every 400 ms.
 #   add-reader <name> <scenario-file>      add a simulated reader
 #   remove-reader <name>                   remove the reader(s) of that FRIENDLYNAME
-#   restart                                stop pcscd and start it again
-#   stop | start                           for "resource manager not running" cases
+#   restart [<readers>]                    stop pcscd and start it again; with a
+#                                          count, wait for that many readers (the
+#                                          other entries are meant to be refused)
+#   stop | start [<readers>]               for "resource manager not running" cases
 #
 # Readers and restarts: the pcscd of this system (pcsc-lite 1.9.9, built
 # without serial-reader rescanning) receives SIGUSR1 / "pcscd --hotplug" but
@@ -90,6 +92,16 @@ pcscd_stop() {
     rm -f "$PCSCD_BENCH_DIR/pid"
 }
 
+# An explicit reader count for the next start: entries beyond it are meant
+# to be refused.
+_ctl_set_expected() {
+    [ -z "$1" ] && return 0
+    case "$1" in *[!0-9]*) _ctl_fail "bad reader count '$1'"; return 2 ;; esac
+    local total
+    total=$(cat "$PCSCD_CONF_DIR"/* 2>/dev/null | grep -c '^[[:space:]]*FRIENDLYNAME')
+    echo $((total - $1)) > "$PCSCD_BENCH_DIR/refused"
+}
+
 _ctl_card() {
     local want=$1 flag=$2 prefix=${3:-}
     case "$flag" in
@@ -149,9 +161,9 @@ case "${1:-}" in
     remove-card) [ $# -ge 2 ] || exit 2; _ctl_card empty "$2" "${3:-}" ;;
     add-reader) [ $# -eq 3 ] || exit 2; _ctl_add_reader "$2" "$3" ;;
     remove-reader) [ $# -eq 2 ] || exit 2; _ctl_remove_reader "$2" ;;
-    restart) pcscd_stop; pcscd_start ;;
+    restart) pcscd_stop; _ctl_set_expected "${2:-}" && pcscd_start ;;
     stop) pcscd_stop ;;
-    start) pcscd_start ;;
+    start) _ctl_set_expected "${2:-}" && pcscd_start ;;
     *) echo "usage: pcscd-ctl.sh insert-card|remove-card <flag> [<reader>] | add-reader <name> <scenario> | remove-reader <name> | restart | stop | start" >&2
        exit 2 ;;
 esac
