@@ -95,7 +95,7 @@ export PCSCD_CONF_SOURCE="$conf"
 export PCSCD_CONF_DIR="$PCSCD_BENCH_DIR/conf"
 export PCSCD_LOG="$PCSCD_BENCH_DIR/pcscd.log"
 mkdir -p "$PCSCD_CONF_DIR"
-cp -a "$conf/." "$PCSCD_CONF_DIR/" || fail "cannot copy $conf"
+cp -R --preserve=mode,timestamps "$conf/." "$PCSCD_CONF_DIR/" || fail "cannot copy $conf"
 : > "$PCSCD_LOG"
 
 simdir=$(dirname "$conf")
@@ -108,9 +108,9 @@ if [ -d "$simdir/state" ]; then
     export SIMREADER_STATE_DIR="$simdir/state"
     saved="$PCSCD_BENCH_DIR/state-seed"
     mkdir -p "$saved"
-    cp -a "$SIMREADER_STATE_DIR/." "$saved/" 2>/dev/null
+    cp -R --preserve=mode,timestamps "$SIMREADER_STATE_DIR/." "$saved/" 2>/dev/null
     mount -t tmpfs -o mode=0755 benchkit-simstate "$SIMREADER_STATE_DIR" || fail "cannot mount a tmpfs over $SIMREADER_STATE_DIR"
-    cp -a "$saved/." "$SIMREADER_STATE_DIR/"
+    cp -R --preserve=mode,timestamps "$saved/." "$SIMREADER_STATE_DIR/"
     rm -rf "$saved"
 fi
 
