@@ -89,8 +89,10 @@ std::string Convert(std::string_view markup, bool html) {
 }  // namespace
 
 std::string TipMarkupToHtml(std::string_view cp1252Markup) {
-    // The paragraph makes the tooltip render the text as rich text always.
-    return "<p>" + Cp1252ToUtf8(Convert(cp1252Markup, true)) + "</p>";
+    // The paragraph makes the tooltip render the text as rich text always;
+    // the texts are single sentences, broken only where the markup says so
+    // (rich tooltips otherwise wrap into a narrow column).
+    return "<p style=\"white-space:nowrap\">" + Cp1252ToUtf8(Convert(cp1252Markup, true)) + "</p>";
 }
 
 std::string TipMarkupToPlain(std::string_view cp1252Markup) { return Cp1252ToUtf8(Convert(cp1252Markup, false)); }

@@ -160,7 +160,7 @@ TEST(MarkupTipTest, ShowsAfterHoverAndFollowsTheSwitch) {
 
     CMarkupTip tip;
     tip.Attach(button, "<h0>Leave Application.");
-    EXPECT_EQ(tip.TipText(button), QStringLiteral("<p><b>Leave Application.</b></p>"));
+    EXPECT_EQ(tip.TipText(button), QStringLiteral("<p style=\"white-space:nowrap\"><b>Leave Application.</b></p>"));
     EXPECT_TRUE(tip.TipText(other).isEmpty());
 
     QEnterEvent enter(QPointF(5, 5), QPointF(15, 15), QPointF(15, 15));
