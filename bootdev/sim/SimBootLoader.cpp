@@ -137,7 +137,7 @@ bool SimBootLoader::GiveAnswer(std::uint64_t generation, std::uint8_t* data, std
         const std::vector<std::uint8_t> raw = std::move(m_rawAnswers.front());
         m_rawAnswers.pop_front();
         std::memset(data, 0, length);
-        std::memcpy(data, raw.data(), std::min(length, raw.size()));
+        if (!raw.empty()) std::memcpy(data, raw.data(), std::min(length, raw.size()));
         return true;
     }
     std::memcpy(data, m_answer.data(), std::min(length, m_answer.size()));

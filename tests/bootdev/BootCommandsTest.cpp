@@ -288,7 +288,7 @@ TEST_P(VersionLength, CutToWhatTheFrameHolds) {
     SimBootLoader& reader = bus.AddBootLoader(ReaderConfig(SimMode::Boot, c.featureLength));
     std::vector<std::uint8_t> text(c.textLength);
     for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<std::uint8_t>('A' + i % 26);
-    std::memcpy(text.data(), "Corvane_Lyra_Boot", std::min<std::size_t>(17, text.size()));
+    if (!text.empty()) std::memcpy(text.data(), "Corvane_Lyra_Boot", std::min<std::size_t>(17, text.size()));
     reader.SetVersionBytes(SimMode::Boot, text);
     reader.SetVersionLengthByte(c.lengthByte);
     BootDevice device(bus, BootPolicy::Library, kVendor, kProducts);
