@@ -1,5 +1,6 @@
 #include "console/ReaderWatcher.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -10,9 +11,11 @@ constexpr char kPnpReader[] = "\\\\?PnP?\\Notification";
 // thread waiting for ever.
 constexpr DWORD kWaitMs = 1000;
 
-// The resource manager keeps the number of readers in the high word of the
-// PnP reader's event state.
-DWORD ReaderCountOf(DWORD state) { return state >> 16; }
+// A reader list longer than this is not believed.
+constexpr DWORD kMaxListLength = 1u << 20;
+
+// Pause after a wake-up that came back at once.
+constexpr int kSettleMs = 50;
 
 }  // namespace
 
@@ -69,33 +72,43 @@ void CReaderWatcher::Run() {
     }
 }
 
+bool CReaderWatcher::CheckReaders(SCARDCONTEXT context) {
+    const PcscApi& api = CurrentPcscApi();
+    std::string readers;
+    DWORD length = 0;
+    LONG rv = api.ListReaders(context, nullptr, nullptr, &length);
+    if (rv == SCARD_S_SUCCESS && length > 0 && length <= kMaxListLength) {
+        readers.assign(length, '\0');
+        rv = api.ListReaders(context, nullptr, readers.data(), &length);
+        readers.resize(std::min<std::size_t>(length, readers.size()));
+    }
+    if (rv == SCARD_E_NO_READERS_AVAILABLE) {
+        readers.clear();
+    } else if (rv == SCARD_E_INSUFFICIENT_BUFFER) {
+        return true;  // a reader came between the two calls: look again next time
+    } else if (rv != SCARD_S_SUCCESS) {
+        return false;
+    }
+    const bool changed = m_primed && readers != m_knownReaders;
+    m_knownReaders = std::move(readers);
+    m_primed = true;
+    if (changed && m_onReadersChanged) m_onReadersChanged();
+    return true;
+}
+
 bool CReaderWatcher::WatchWithContext(SCARDCONTEXT context) {
     const PcscApi& api = CurrentPcscApi();
+    // Readers that came or went while there was no context count too.
+    if (!CheckReaders(context)) return !m_stop;
     while (!m_stop) {
         SCARD_READERSTATE state{};
         state.szReader = kPnpReader;
-        state.dwCurrentState = m_knownState;
-        // The first look only learns how many readers there are; after a
-        // restart of the resource manager the count seen before is kept, so
-        // readers that came or went meanwhile are still reported.
-        const LONG rv = api.GetStatusChange(context, m_primed ? kWaitMs : 0, &state, 1);
+        state.dwCurrentState = SCARD_STATE_UNAWARE;
+        const LONG rv = api.GetStatusChange(context, kWaitMs, &state, 1);
         if (m_stop) return false;
-        if (rv == SCARD_E_TIMEOUT) {
-            m_primed = true;
-            continue;
-        }
-        if (rv == SCARD_E_CANCELLED) continue;  // a Cancel not meant to stop us
-        if (rv != SCARD_S_SUCCESS) return true;  // service gone or context broken: start over
-        const DWORD newState = state.dwEventState & ~static_cast<DWORD>(SCARD_STATE_CHANGED);
-        const bool countChanged = ReaderCountOf(newState) != ReaderCountOf(m_knownState);
-        const bool report = m_primed && countChanged;
-        m_knownState = newState;
-        m_primed = true;
-        if (report && m_onReadersChanged) m_onReadersChanged();
-        if (!countChanged && (state.dwEventState & SCARD_STATE_CHANGED) == 0) {
-            // Nothing moved but the call came back at once: do not spin.
-            Pause(50);
-        }
+        if (rv != SCARD_S_SUCCESS && rv != SCARD_E_TIMEOUT && rv != SCARD_E_CANCELLED) return true;
+        if (!CheckReaders(context)) return true;
+        if (rv == SCARD_S_SUCCESS) Pause(kSettleMs);  // do not spin on a call that returns at once
     }
     return false;
 }

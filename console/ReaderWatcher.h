@@ -2,6 +2,9 @@
 // It waits in SCardGetStatusChange on the resource manager's PnP
 // notification reader, on its own thread and with its own context, and calls
 // back from that thread; the window queues the call to its own thread.
+// After every wake-up, and at least once a second, it compares the list of
+// reader names with the one it saw last: the PnP reader alone does not tell
+// about readers that came while the resource manager was being restarted.
 // When the resource manager goes away (pcscd restarted) it establishes a new
 // context and goes on. Stop() cancels the wait and joins, so closing never
 // blocks.
@@ -11,6 +14,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "readerlink/PcscApi.h"
@@ -35,9 +39,11 @@ public:
 
 private:
     void Run();
-    // Waits until the reader count differs from the one last seen or the
-    // context fails; returns false when the thread should stop.
+    // Watches until the context fails (true: start over) or Stop (false).
     bool WatchWithContext(SCARDCONTEXT context);
+    // Compares the readers now listed with those seen last and reports a
+    // difference; false when the context no longer works.
+    bool CheckReaders(SCARDCONTEXT context);
     void Pause(int ms);
 
     Callback m_onReadersChanged;
@@ -46,6 +52,6 @@ private:
     std::mutex m_mutex;  // guards m_context against Stop() cancelling a released context
     std::condition_variable m_wake;
     SCARDCONTEXT m_context = 0;
-    bool m_primed = false;
-    DWORD m_knownState = SCARD_STATE_UNAWARE;
+    bool m_primed = false;      // m_knownReaders holds a first listing
+    std::string m_knownReaders;  // the multi-string of reader names last seen
 };

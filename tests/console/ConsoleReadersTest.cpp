@@ -1,0 +1,70 @@
+// Establish and the reader list, against a private pcscd with no reader
+// (conf-none) or with twelve simulated readers (conf-twelve). The same
+// program runs under both; the reader count it finds picks the checks.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "../readerlink_pcscd/PcscdBench.h"
+#include "ConsoleHarness.h"
+#include "console/QtText.h"
+
+using namespace console;
+using namespace harness;
+
+namespace {
+
+int ConfiguredReaders() { return std::atoi(bench::Env("PCSCD_EXPECTED_READERS").c_str()); }
+
+TEST(ConsoleReaders, EstablishWithoutReadersStaysWithoutContext) {
+    if (ConfiguredReaders() != 0) GTEST_SKIP() << "runs under conf-none";
+    RecordingPcsc pcsc;
+    CConsoleDlg dlg;
+    Click(dlg, IDC_ESTABLISH);
+    // The resource manager reports an empty system as an error code that
+    // has no sentence of its own.
+    EXPECT_EQ(StatusLine(dlg), "Unknow Error : 8010002Eh (Not described in Smart Card Error Codes)");
+    EXPECT_EQ(StateMismatches(dlg, WindowState::NoContext), "");
+    EXPECT_EQ(ReaderList(dlg)->count(), 0);
+    dlg.reject();
+}
+
+TEST(ConsoleReaders, TwelveReadersListTheFirstTenInOrder) {
+    if (ConfiguredReaders() != 12) GTEST_SKIP() << "runs under conf-twelve";
+    RecordingPcsc pcsc;
+    CConsoleDlg dlg;
+    Click(dlg, IDC_ESTABLISH);
+    ASSERT_EQ(StateMismatches(dlg, WindowState::ContextEstablished), "") << StatusLine(dlg);
+    QComboBox* list = ReaderList(dlg);
+    ASSERT_EQ(list->count(), 10);
+    for (int i = 0; i < 10; ++i) {
+        char prefix[32];
+        std::snprintf(prefix, sizeof prefix, "Bench Sim Reader %02d ", i + 1);
+        EXPECT_EQ(FromQString(list->itemText(i)).rfind(prefix, 0), 0u) << i;
+    }
+    EXPECT_EQ(list->currentIndex(), 0);
+    dlg.reject();
+}
+
+TEST(ConsoleReaders, ConnectUsesTheChosenReaderAndDisconnectResetsTheChoice) {
+    if (ConfiguredReaders() != 12) GTEST_SKIP() << "runs under conf-twelve";
+    RecordingPcsc pcsc;
+    CConsoleDlg dlg;
+    Click(dlg, IDC_ESTABLISH);
+    const std::string fourth = FromQString(ReaderList(dlg)->itemText(3));
+    ChooseReader(dlg, 3);
+    // Without a connection a choice only selects.
+    EXPECT_EQ(StateMismatches(dlg, WindowState::ContextEstablished), "");
+    Click(dlg, IDC_CONNECT);
+    ASSERT_EQ(StateMismatches(dlg, WindowState::CardConnected), "") << StatusLine(dlg);
+    ASSERT_FALSE(pcsc.Calls("Connect").empty());
+    EXPECT_EQ(pcsc.Calls("Connect").back().reader, fourth);
+    Click(dlg, IDC_DISCONNECT);
+    EXPECT_EQ(dlg.m_selectedReader, 0);
+    EXPECT_EQ(ReaderList(dlg)->currentIndex(), 0);
+    EXPECT_EQ(ReaderList(dlg)->count(), 10);
+    EXPECT_EQ(pcsc.Calls("Disconnect").back().c, static_cast<std::uint32_t>(SCARD_LEAVE_CARD));
+    dlg.reject();
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// Reader arrival and removal: the window re-lists its readers when a reader
+// comes or goes while a context is open and no card is connected, and the
+// watcher outlives a restart of pcscd. Readers come and go here by
+// restarting the private pcscd with a changed configuration.
+#include <gtest/gtest.h>
+
+#include "../readerlink_pcscd/PcscdBench.h"
+#include "ConsoleHarness.h"
+
+using namespace console;
+using namespace harness;
+
+namespace {
+
+std::string Scenario(const char* name) {
+    return bench::Env("SIMREADER_STATE_DIR") + "/../scenarios/" + name;
+}
+
+TEST(ConsoleWatcher, FollowsReadersOnlyWithoutACardConnection) {
+    RecordingPcsc pcsc;
+    CConsoleDlg dlg;
+    Click(dlg, IDC_ESTABLISH);
+    ASSERT_EQ(ReaderList(dlg)->count(), 1);
+
+    // A bare restart changes no reader: the list is not touched.
+    ASSERT_EQ(bench::Ctl({"restart"}), 0);
+    ASSERT_EQ(bench::Ctl({"add-reader", "Second Sim Reader", Scenario("listing.scn")}), 0);
+    EXPECT_TRUE(WaitFor([&] { return ReaderList(dlg)->count() == 2; })) << "arrival re-lists the readers";
+    EXPECT_EQ(ReaderList(dlg)->currentIndex(), 0);
+    EXPECT_EQ(StateMismatches(dlg, WindowState::ContextEstablished), "");
+
+    // Connected: nothing happens when a reader comes.
+    Click(dlg, IDC_CONNECT);
+    ASSERT_EQ(StateMismatches(dlg, WindowState::CardConnected), "") << StatusLine(dlg);
+    pcsc.Clear();
+    ASSERT_EQ(bench::Ctl({"add-reader", "Third Sim Reader", Scenario("listing.scn")}), 0);
+    WaitFor([] { return false; }, 1500);
+    EXPECT_EQ(ReaderList(dlg)->count(), 2);
+    EXPECT_TRUE(pcsc.Calls("ListReaders").empty());
+
+    // Back without a connection, a removal is followed again.
+    Click(dlg, IDC_DISCONNECT);
+    EXPECT_EQ(ReaderList(dlg)->count(), 3);
+    ASSERT_EQ(bench::Ctl({"remove-reader", "Second Sim Reader"}), 0);
+    EXPECT_TRUE(WaitFor([&] { return ReaderList(dlg)->count() == 2; })) << "removal re-lists the readers";
+    dlg.reject();
+}
+
+TEST(ConsoleWatcher, ReleasedContextIsNotReopenedByAnArrival) {
+    RecordingPcsc pcsc;
+    CConsoleDlg dlg;
+    Click(dlg, IDC_ESTABLISH);
+    Click(dlg, IDC_RELEASE);
+    pcsc.Clear();
+    ASSERT_EQ(bench::Ctl({"add-reader", "Fourth Sim Reader", Scenario("listing.scn")}), 0);
+    WaitFor([] { return false; }, 1500);
+    EXPECT_TRUE(pcsc.Calls("EstablishContext").empty()) << "the window made a new context";
+    EXPECT_EQ(StateMismatches(dlg, WindowState::NoContext), "");
+    dlg.reject();
+}
+
+}  // namespace
