@@ -126,10 +126,12 @@ void CMaskedEdit::CutSelection() {
 }
 
 void CMaskedEdit::PasteText(const QString& text) {
+    // A field holds a few hundred digits; a huge clipboard is not converted whole.
+    constexpr qsizetype kMaxPasted = 1 << 16;
     std::size_t from = 0, to = 0;
     std::size_t cursor = static_cast<std::size_t>(CursorPosition());
     if (SelectionRange(from, to)) cursor = m_mask.ClearRange(from, to);
-    ShowText(m_mask.Paste(cursor, ToCp1252(text)));
+    ShowText(m_mask.Paste(cursor, ToCp1252(text.left(kMaxPasted))));
     emit TextEdited();
 }
 

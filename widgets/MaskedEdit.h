@@ -3,6 +3,8 @@
 // positions in upper case, the cursor skips fixed literals, untyped positions
 // stay spaces and are part of the text read back. Several lines, wrapping
 // between groups. Enter emits EnterPressed and changes nothing.
+// Set the text with SetText only: a change made to the document any other
+// way (setPlainText, a drag moving text out) is put back to the mask's text.
 #pragma once
 
 #include <QPlainTextEdit>
