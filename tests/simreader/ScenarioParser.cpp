@@ -6,6 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <set>
+#include <utility>
 
 namespace simreader {
 
@@ -38,6 +41,10 @@ struct Context {
     Scenario& s;
     std::string why;  // set by a handler that fails
     bool seen[32] = {};
+    // Rules seen so far, for duplicate checks that stay fast on large files.
+    std::map<Bytes, int> apduLines;
+    std::map<std::pair<std::uint32_t, Bytes>, int> controlLines;
+    std::set<std::uint32_t> attrTags;
 };
 
 bool Fail(Context& c, std::string what)
@@ -392,9 +399,9 @@ bool ParseApdu(Context& c, const Line& line)
         return Fail(c, "expected the command prefix (use apdu-default for any command)");
     if (!ParseBytes(line.keys, 0, r.prefix, c.why))
         return false;
-    for (const PrefixRule& other : c.s.apdus)
-        if (other.prefix == r.prefix)
-            return Fail(c, "same command prefix as line " + std::to_string(other.line));
+    auto [at, isNew] = c.apduLines.emplace(r.prefix, r.line);
+    if (!isNew)
+        return Fail(c, "same command prefix as line " + std::to_string(at->second));
     if (!ParseAnswer(c, line, r.answer, kMaxByteString))
         return false;
     c.s.apdus.push_back(std::move(r));
@@ -418,9 +425,9 @@ bool ParseControl(Context& c, const Line& line)
         return Fail(c, "expected a control code (number or ctl:N)");
     if (!ParseBytes(line.keys, 1, r.rule.prefix, c.why))
         return false;
-    for (const ControlRule& other : c.s.controls)
-        if (other.code == r.code && other.rule.prefix == r.rule.prefix)
-            return Fail(c, "same control code and input as line " + std::to_string(other.rule.line));
+    auto [at, isNew] = c.controlLines.emplace(std::make_pair(r.code, r.rule.prefix), r.rule.line);
+    if (!isNew)
+        return Fail(c, "same control code and input as line " + std::to_string(at->second));
     if (!ParseAnswer(c, line, r.rule.answer, kMaxByteString))
         return false;
     c.s.controls.push_back(std::move(r));
@@ -445,9 +452,8 @@ bool ParseAttr(Context& c, const Line& line)
     // safety) in this range and takes some answers as function pointers.
     if (r.tag >= 0x0F00 && r.tag <= 0x0FFF)
         return Fail(c, "attribute identifiers 0x0F00 to 0x0FFF belong to the daemon");
-    for (const AttrRule& other : c.s.attrs)
-        if (other.tag == r.tag)
-            return Fail(c, "attribute given twice");
+    if (!c.attrTags.insert(r.tag).second)
+        return Fail(c, "attribute given twice");
     if (!ParseAnswer(c, line, r.answer, kMaxByteString))
         return false;
     c.s.attrs.push_back(std::move(r));
@@ -525,7 +531,7 @@ bool ParseScenario(std::string_view text, const std::string& fileName, Scenario&
 {
     out = Scenario{};
     out.sourceFile = fileName;
-    Context c{fileName, DirOf(fileName), out, {}, {}};
+    Context c{fileName, DirOf(fileName), out, {}, {}, {}, {}, {}};
     auto report = [&](int lineNo, const std::string& what) {
         error = fileName + ":" + std::to_string(lineNo) + ": " + what;
         return false;
