@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -49,7 +50,7 @@ std::vector<std::uint8_t> MakeImage() {
 
 std::string ImageFile() {
     static const std::string path = [] {
-        std::string p = "/tmp/bootdev_bench_image.bin";
+        std::string p = "/tmp/bootdev_bench_image_" + std::to_string(::getpid()) + ".bin";
         // Written in small pieces so that making it does not raise the
         // resident-set high-water mark measured below.
         std::FILE* f = std::fopen(p.c_str(), "wb");
@@ -146,5 +147,6 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    std::remove(ImageFile().c_str());
     return 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <fstream>
@@ -44,8 +45,9 @@ inline std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed = 1
     return bytes;
 }
 
+// Named per process: other builds may run the same tests at the same time.
 inline std::string WriteImageFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    const std::string path = testing::TempDir() + name;
+    const std::string path = testing::TempDir() + "bootdev_" + std::to_string(::getpid()) + "_" + name;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;

@@ -1,6 +1,7 @@
 // The nine exports over the simulated boot loader: each test starts as a
 // freshly loaded library.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -43,7 +44,8 @@ protected:
         return g_bus->AddBootLoader(config);
     }
     static std::string Image(const char* name, std::size_t size) {
-        const std::string path = testing::TempDir() + name;
+        // Named per process: other builds may run the same tests at the same time.
+        const std::string path = testing::TempDir() + "readerctl_" + std::to_string(::getpid()) + "_" + name;
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 13 + 1));
         return path;
