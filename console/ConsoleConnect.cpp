@@ -5,12 +5,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
-#include <QTreeWidget>
 
 #include "console/ConsoleDlg.h"
 #include "console/ConsoleTexts.h"
 #include "console/QtText.h"
 #include "console/ReaderWatcher.h"
+#include "console/StatusTree.h"
 #include "widgets/MaskedEdit.h"
 
 using namespace console;

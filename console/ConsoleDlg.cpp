@@ -27,6 +27,7 @@
 #include "console/ConsoleTexts.h"
 #include "console/QtText.h"
 #include "console/ReaderWatcher.h"
+#include "console/StatusTree.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/DropDownButton.h"
 #include "widgets/KitImages.h"
@@ -163,13 +164,9 @@ void CConsoleDlg::BuildControls() {
             widget = combo;
             break;
         }
-        case ControlKind::Tree: {
-            auto* tree = new QTreeWidget(this);
-            tree->setHeaderHidden(true);
-            tree->setColumnCount(1);
-            widget = tree;
+        case ControlKind::Tree:
+            widget = new CStatusTree(this);
             break;
-        }
         case ControlKind::Picture: {
             auto* picture = new QLabel(this);
             picture->setAlignment(Qt::AlignCenter);
@@ -200,7 +197,7 @@ void CConsoleDlg::BuildControls() {
     m_attributesButton = qobject_cast<CDropDownButton*>(Control(IDC_ATTRIBUTES));
     m_responseField = qobject_cast<QPlainTextEdit*>(Control(IDC_RESPONSE));
     m_commandNameField = qobject_cast<QLineEdit*>(Control(IDC_COMMAND_NAME));
-    m_statusTree = qobject_cast<QTreeWidget*>(Control(IDC_STATUS_TREE));
+    m_statusTree = qobject_cast<CStatusTree*>(Control(IDC_STATUS_TREE));
     m_shareExclusive = qobject_cast<QCheckBox*>(Control(IDC_SHARE_EXCLUSIVE));
     m_shareShared = qobject_cast<QCheckBox*>(Control(IDC_SHARE_SHARED));
     m_shareDirect = qobject_cast<QCheckBox*>(Control(IDC_SHARE_DIRECT));

@@ -27,7 +27,7 @@ class QPlainTextEdit;
 class QRadioButton;
 class QSystemTrayIcon;
 class QToolButton;
-class QTreeWidget;
+class CStatusTree;
 class CReaderWatcher;
 class CDropDownButton;
 class CMarkupTip;
@@ -191,7 +191,7 @@ private:
     CMarkupTip* m_toolTip = nullptr;
     QPlainTextEdit* m_responseField = nullptr;
     QLineEdit* m_commandNameField = nullptr;
-    QTreeWidget* m_statusTree = nullptr;
+    CStatusTree* m_statusTree = nullptr;
     QCheckBox* m_shareExclusive = nullptr;
     QCheckBox* m_shareShared = nullptr;
     QCheckBox* m_shareDirect = nullptr;

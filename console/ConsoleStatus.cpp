@@ -1,11 +1,9 @@
 // The card-status step: SCardStatus, the ATR and the status tree.
-#include <QTreeWidget>
 
-#include "carddata/AtrAnalyser.h"
 #include "carddata/HexCodec.h"
 #include "console/ConsoleDlg.h"
 #include "console/ConsoleTexts.h"
-#include "console/QtText.h"
+#include "console/StatusTree.h"
 
 using namespace console;
 
@@ -45,22 +43,4 @@ void CConsoleDlg::OnStatus() {
     RefreshWindow();
 }
 
-namespace {
-void AddNodes(QTreeWidgetItem* parent, const AtrTreeNode& node) {
-    for (const AtrTreeNode& child : node.children) {
-        auto* item = new QTreeWidgetItem(parent, QStringList(ToQString(child.text)));
-        item->setData(0, Qt::UserRole, child.image);
-        AddNodes(item, child);
-    }
-}
-}  // namespace
-
-void CConsoleDlg::FillStatusTree() {
-    m_statusTree->clear();
-    const AtrTreeNode root = BuildAtrTree(m_atrText, m_atr.data(), m_atrLength);
-    auto* rootItem = new QTreeWidgetItem(m_statusTree, QStringList(ToQString(root.text)));
-    rootItem->setData(0, Qt::UserRole, root.image);
-    AddNodes(rootItem, root);
-    m_statusTree->scrollToItem(rootItem, QAbstractItemView::PositionAtTop);
-    rootItem->setExpanded(true);
-}
+void CConsoleDlg::FillStatusTree() { m_statusTree->FillStatusTree(m_atrText, m_atr.data(), m_atrLength); }

@@ -13,7 +13,10 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
+#include "carddata/HexCodec.h"
+#include "carddata/ParseAtrDlg.h"
 #include "console/ConsoleDlg.h"
+#include "console/StatusTree.h"
 #include "console/ConsoleTexts.h"
 #include "console/QtText.h"
 #include "console/ReaderWatcher.h"
@@ -123,7 +126,16 @@ void CConsoleDlg::OnCreateCommandFile() {
 }
 
 void CConsoleDlg::OnParseAtr() {
-    // The "Parse ATR" dialog comes with the ATR work.
+    // A typed ATR is decoded as if a card had answered it; no card is involved.
+    CParseAtrDlg dialog(this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    m_atrText = dialog.AtrText();
+    m_atr.fill(0);
+    unsigned count = 0;
+    CHexCodec().HexToBytes(m_atrText, m_atr.data(), m_atr.size(), count);
+    m_atrLength = count;
+    m_statusTree->setVisible(true);
+    FillStatusTree();
 }
 
 void CConsoleDlg::OnHideToolTips() {

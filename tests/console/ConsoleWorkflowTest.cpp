@@ -1,6 +1,11 @@
 // The connection workflow against the private pcscd with one simulated
 // reader ("Bench Sim Reader", a card offering T=0 then T=1).
+#include <QApplication>
+#include <QDir>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QTest>
 
@@ -11,6 +16,7 @@
 #include "carddata/StatusWords.h"
 #include "console/QtText.h"
 #include "readerlink/ResultText.h"
+#include "carddata/ParseAtrDlg.h"
 #include "widgets/MaskedEdit.h"
 
 using namespace console;
@@ -294,6 +300,49 @@ TEST_F(ConsoleWorkflow, UseLogFileIsGreyedWhileAContextIsEstablished) {
     Establish();
     Command(dlg, IDM_USE_LOG_FILE);
     EXPECT_FALSE(dlg.m_logEnabled) << "a greyed item cannot be chosen";
+}
+
+TEST_F(ConsoleWorkflow, ParseAtrFillsTheTreeWithoutContextOrCard) {
+    QTimer::singleShot(0, [] {
+        auto* parse = qobject_cast<CParseAtrDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(parse, nullptr);
+        parse->AtrField()->SetText("3B 00");
+        parse->accept();
+    });
+    pcsc.Clear();
+    dlg.OnSysCommand(IDM_PARSE_ATR);
+    auto* tree = qobject_cast<QTreeWidget*>(dlg.Control(IDC_STATUS_TREE));
+    EXPECT_FALSE(tree->isHidden());
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* t0 = tree->topLevelItem(0)->child(0);
+    ASSERT_NE(t0, nullptr);
+    EXPECT_EQ(t0->text(0), "T0");
+    ASSERT_GT(t0->childCount(), 0);
+    EXPECT_EQ(FromQString(t0->child(0)->text(0)), "ATR with 0 Historical Byte(s) ");
+    EXPECT_TRUE(pcsc.Calls().empty()) << "no resource manager is involved";
+    EXPECT_EQ(StateMismatches(dlg, WindowState::NoContext), "");
+}
+
+TEST_F(ConsoleWorkflow, LogFileHoldsTheStatusAndExchangeRecords) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    Command(dlg, IDM_USE_LOG_FILE);
+    Establish();
+    Connect();
+    Type("00A40400");
+    Click(dlg, IDC_TRANSMIT);
+    Click(dlg, IDC_RELEASE);
+    QDir::setCurrent(previous);
+
+    const QStringList logs = QDir(dir.path()).entryList({"*.log"}, QDir::Files);
+    ASSERT_EQ(logs.size(), 1);
+    const std::string log = bench::ReadFile(dir.filePath(logs.first()).toStdString());
+    const std::string atr = dlg.m_atrText.substr(0, dlg.m_atrText.size() - 1);
+    EXPECT_NE(log.find("[Command]\r\nSCardStatus Request\r\n[Answer]\r\n" + atr + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("[Command]\r\nSCardTransmit\r\n00 A4 04 00 "), std::string::npos) << log;
+    EXPECT_NE(log.find("[Answer]\r\n90 00 \r\n"), std::string::npos) << log;
 }
 
 }  // namespace
