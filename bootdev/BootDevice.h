@@ -123,7 +123,6 @@ public:
     bool Connected() const { return m_connected; }
     bool HandleOpen() const { return m_handle != nullptr; }
     std::uint16_t StatusWord() const { return m_statusWord; }
-    void SetStatusWord(std::uint16_t status) { m_statusWord = status; }
     DownloadState State() const { return m_downloadState; }
     bool BootFlag() const { return m_bootFlag; }
     const std::string& DevicePath() const { return m_devicePath; }

@@ -2,10 +2,10 @@
 # Installs the readerctl component into a staging tree, checks what was
 # installed and what the library exports, then loads it as a foreign
 # program would.
-# usage: installed_check.sh <cmake> <build-dir> <stage-dir> <checker> <vendor-hex4> <product-hex4>...
+# usage: installed_check.sh <cmake> <c-compiler> <build-dir> <stage-dir> <checker> <vendor-hex4> <product-hex4>...
 set -eu
-cmake=$1 build=$2 stage=$3 checker=$4 vendor=$5
-shift 5
+cmake=$1 cc=$2 build=$3 stage=$4 checker=$5 vendor=$6
+shift 6
 
 rm -rf "$stage"
 DESTDIR="$stage" "$cmake" --install "$build" --component readerctl --prefix /usr >/dev/null
@@ -29,6 +29,12 @@ case "$libs" in
     *"-L$(dirname "$lib")"*-lreaderctl*|*"-L$(cd "$(dirname "$lib")" && pwd -P)"*-lreaderctl*) ;;
     *) echo "FAIL: pkg-config --libs gave '$libs'"; exit 1 ;;
 esac
+
+# A user's program compiles against the installed header through pkg-config.
+cflags=$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --cflags readerctl)
+# shellcheck disable=SC2086
+printf '#include <readerctl.h>\nint main(void) { return StartDownload() == StatusNoDevice ? 0 : 1; }\n' |
+    "$cc" $cflags -fsyntax-only -Wall -Werror -x c - || { echo "FAIL: readerctl.h does not compile as C"; exit 1; }
 
 expected="Download EndDownload GetFirmVersion ReadEEPROM ReadSwitchInterface ResetDevice StartDownload SwitchInterface WriteEEPROM"
 exported=$(nm -D --defined-only "$lib" | awk '{print $NF}' | sort | tr '\n' ' ' | sed 's/ $//')

@@ -4,6 +4,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "readerctl/readerctl.h"
+
 typedef uint16_t (*NoArgs)(void);
 typedef uint16_t (*PathArg)(const char*);
 typedef uint16_t (*VersionArgs)(uint16_t*, uint8_t*);
@@ -40,11 +42,11 @@ int main(int argc, char** argv) {
     uint16_t length = 0x5555;
     uint8_t version[255];
     /* Right after loading, no reader on the bus. */
-    failures += Expect("ResetDevice", ((NoArgs)symbols[3])(), 0xA003);
-    failures += Expect("StartDownload", ((NoArgs)symbols[0])(), 0xA003);
-    failures += Expect("GetFirmVersion", ((VersionArgs)symbols[4])(&length, version), 0xA003);
-    failures += Expect("EndDownload", ((NoArgs)symbols[2])(), 0xA002);
-    failures += Expect("Download", ((PathArg)symbols[1])("/nonexistent.bin"), 0xA001);
+    failures += Expect("ResetDevice", ((NoArgs)symbols[3])(), StatusNoDevice);
+    failures += Expect("StartDownload", ((NoArgs)symbols[0])(), StatusNoDevice);
+    failures += Expect("GetFirmVersion", ((VersionArgs)symbols[4])(&length, version), StatusNoDevice);
+    failures += Expect("EndDownload", ((NoArgs)symbols[2])(), StatusNoDownload);
+    failures += Expect("Download", ((PathArg)symbols[1])("/nonexistent.bin"), StatusNotStarted);
     failures += Expect("version length", length, 0x5555);
     if (dlclose(library) != 0) {
         fprintf(stderr, "dlclose: %s\n", dlerror());
