@@ -9,21 +9,28 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <optional>
 
 #include "bootdev/ReportDescriptor.h"
 
 namespace {
 
-std::size_t FeatureLengthOfNode(const std::string& path) {
+// The feature report length of a hidraw node (0 when its descriptor cannot
+// be read or declares no feature report); nothing when the path is not a
+// hidraw node at all.
+std::optional<std::size_t> FeatureLengthOfNode(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return 0;
-    std::size_t length = 0;
+    if (fd < 0) return std::nullopt;
+    std::optional<std::size_t> length;
     int size = 0;
-    if (::ioctl(fd, HIDIOCGRDESCSIZE, &size) == 0 && size > 0 && size <= HID_MAX_DESCRIPTOR_SIZE) {
-        hidraw_report_descriptor descriptor{};
-        descriptor.size = static_cast<__u32>(size);
-        if (::ioctl(fd, HIDIOCGRDESC, &descriptor) == 0)
-            length = FeatureReportByteLength(descriptor.value, descriptor.size);
+    if (::ioctl(fd, HIDIOCGRDESCSIZE, &size) == 0) {
+        length = 0;
+        if (size > 0 && size <= HID_MAX_DESCRIPTOR_SIZE) {
+            hidraw_report_descriptor descriptor{};
+            descriptor.size = static_cast<__u32>(size);
+            if (::ioctl(fd, HIDIOCGRDESC, &descriptor) == 0)
+                length = FeatureReportByteLength(descriptor.value, descriptor.size);
+        }
     }
     ::close(fd);
     return length;
@@ -72,9 +79,13 @@ public:
     }
 
     std::unique_ptr<HidConnection> Open(const std::string& path) override {
+        // hid_open_path crashes on a node that is not a hidraw device, so
+        // only hidraw nodes are handed to it.
+        const std::optional<std::size_t> featureLength = FeatureLengthOfNode(path);
+        if (!featureLength) return nullptr;
         hid_device* device = hid_open_path(path.c_str());
         if (device == nullptr) return nullptr;
-        return std::make_unique<HidapiConnection>(device, FeatureLengthOfNode(path));
+        return std::make_unique<HidapiConnection>(device, *featureLength);
     }
 };
 
