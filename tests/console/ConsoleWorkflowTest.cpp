@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -343,6 +344,14 @@ TEST_F(ConsoleWorkflow, LogFileHoldsTheStatusAndExchangeRecords) {
     EXPECT_NE(log.find("[Command]\r\nSCardStatus Request\r\n[Answer]\r\n" + atr + "\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("[Command]\r\nSCardTransmit\r\n00 A4 04 00 "), std::string::npos) << log;
     EXPECT_NE(log.find("[Answer]\r\n90 00 \r\n"), std::string::npos) << log;
+}
+
+TEST_F(ConsoleWorkflow, MinimisingWithoutATrayKeepsTheWindowReachable) {
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "the offscreen platform has no tray";
+    dlg.show();
+    dlg.setWindowState(dlg.windowState() | Qt::WindowMinimized);
+    QTest::qWait(50);
+    EXPECT_FALSE(dlg.isHidden()) << "hidden with no tray icon to bring it back";
 }
 
 }  // namespace
