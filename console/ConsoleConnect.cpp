@@ -75,6 +75,10 @@ void CConsoleDlg::FillReaderList() {
 }
 
 void CConsoleDlg::RefreshReaderList() {
+    // The context being replaced has no card connection left on it: release
+    // it, or every disconnect and every reader arrival would leave one more
+    // context behind in the resource manager.
+    m_reader.ReleaseContext();
     m_lastResult = m_reader.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr);
     m_reader.SetMaxReaders(kReaderSlots);
     m_readerList->clear();
@@ -101,6 +105,9 @@ void CConsoleDlg::OnEstablishContext() {
     m_readerList->clear();
     m_lastResult = m_reader.ListReaders(nullptr);
     if (m_lastResult != SCARD_S_SUCCESS) {
+        // The window stays without a context, so none is kept open behind it;
+        // the status line shows the listing's result.
+        m_reader.ReleaseContext();
         RefreshWindow();
         return;
     }

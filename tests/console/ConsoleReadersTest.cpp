@@ -26,6 +26,8 @@ TEST(ConsoleReaders, EstablishWithoutReadersStaysWithoutContext) {
     EXPECT_EQ(StatusLine(dlg), "Unknow Error : 8010002Eh (Not described in Smart Card Error Codes)");
     EXPECT_EQ(StateMismatches(dlg, WindowState::NoContext), "");
     EXPECT_EQ(ReaderList(dlg)->count(), 0);
+    // Without readers no context is kept open behind the window.
+    EXPECT_EQ(pcsc.Calls("EstablishContext").size(), pcsc.Calls("ReleaseContext").size());
     dlg.reject();
 }
 

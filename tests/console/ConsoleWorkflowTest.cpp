@@ -346,6 +346,19 @@ TEST_F(ConsoleWorkflow, LogFileHoldsTheStatusAndExchangeRecords) {
     EXPECT_NE(log.find("[Answer]\r\n90 00 \r\n"), std::string::npos) << log;
 }
 
+TEST_F(ConsoleWorkflow, DisconnectsDoNotPileUpContexts) {
+    Establish();
+    for (int i = 0; i < 3; ++i) {
+        Connect();
+        Click(dlg, IDC_DISCONNECT);
+        ASSERT_EQ(StateMismatches(dlg, WindowState::ContextEstablished), "") << StatusLine(dlg);
+    }
+    Click(dlg, IDC_RELEASE);
+    // Each re-listing after a disconnect makes a new context: the one it
+    // replaces is released.
+    EXPECT_EQ(pcsc.Calls("EstablishContext").size(), pcsc.Calls("ReleaseContext").size());
+}
+
 TEST_F(ConsoleWorkflow, MinimisingWithoutATrayKeepsTheWindowReachable) {
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "the offscreen platform has no tray";
     dlg.show();
