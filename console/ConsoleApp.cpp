@@ -22,7 +22,13 @@ void CConsoleApp::ApplyColours() {
 int CConsoleApp::Run() {
     InitKitResources();
     ApplyColours();
+    // The window runs until it closes; the program ends with it. It is not
+    // run in a modal loop of its own, since hiding it behind the tray icon
+    // would end that loop and with it the program.
+    QApplication::setQuitOnLastWindowClosed(false);
     CConsoleDlg dialog;
-    dialog.exec();  // the modal result is not used
+    QObject::connect(&dialog, &QDialog::finished, qApp, &QCoreApplication::quit);
+    dialog.show();
+    QApplication::exec();
     return 0;
 }

@@ -1,5 +1,5 @@
 // CConsoleApp: starts cardbench. It gives every dialog the console's colours
-// and runs the main window modally; the program ends when it closes.
+// and runs the main window; the program ends when it closes.
 #pragma once
 
 class CConsoleApp {

@@ -58,7 +58,7 @@ CConsoleDlg::CConsoleDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("102"));
     setWindowTitle(ToQString(kDialogCaption));
     // A system menu and a minimize box, no maximize box.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(DialogFont());
 
