@@ -119,13 +119,14 @@ void CMaskedEdit::SnapCursor() {
 
 void CMaskedEdit::CutSelection() {
     std::size_t from = 0, to = 0;
-    if (!SelectionRange(from, to)) return;
+    if (isReadOnly() || !SelectionRange(from, to)) return;
     copy();
     ShowText(m_mask.ClearRange(from, to));
     emit TextEdited();
 }
 
 void CMaskedEdit::PasteText(const QString& text) {
+    if (isReadOnly()) return;
     // A field holds a few hundred digits; a huge clipboard is not converted whole.
     constexpr qsizetype kMaxPasted = 1 << 16;
     std::size_t from = 0, to = 0;
@@ -151,16 +152,26 @@ void CMaskedEdit::keyPressEvent(QKeyEvent* event) {
         copy();
         return;
     }
+    if (event == QKeySequence::SelectAll) {
+        selectAll();
+        return;
+    }
+    if (isReadOnly()) {
+        // Only moves, copying and Enter above and below; nothing is edited.
+        switch (key) {
+            case Qt::Key_Left: MoveCursor(m_mask.CursorLeft(cursor), shift); return;
+            case Qt::Key_Right: MoveCursor(m_mask.CursorRight(cursor), shift); return;
+            case Qt::Key_Home: MoveCursor(m_mask.FirstEditable(), shift); return;
+            case Qt::Key_End: MoveCursor(m_mask.EndOfInput(), shift); return;
+            default: QPlainTextEdit::keyPressEvent(event); return;
+        }
+    }
     if (event == QKeySequence::Cut) {
         CutSelection();
         return;
     }
     if (event == QKeySequence::Paste) {
         PasteText(QApplication::clipboard()->text());
-        return;
-    }
-    if (event == QKeySequence::SelectAll) {
-        selectAll();
         return;
     }
     if (event == QKeySequence::Undo || event == QKeySequence::Redo) return;
@@ -223,7 +234,7 @@ void CMaskedEdit::keyPressEvent(QKeyEvent* event) {
 void CMaskedEdit::inputMethodEvent(QInputMethodEvent* event) {
     // Only committed text counts; it is typed as keys would be.
     const QString text = event->commitString();
-    if (!text.isEmpty()) {
+    if (!text.isEmpty() && !isReadOnly()) {
         std::size_t pos = static_cast<std::size_t>(CursorPosition());
         std::size_t from = 0, to = 0;
         if (SelectionRange(from, to)) pos = m_mask.ClearRange(from, to);

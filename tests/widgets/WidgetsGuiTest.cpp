@@ -124,6 +124,16 @@ TEST_F(MaskedEditTest, ClipboardPasteCutAndSelection) {
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("22"));
     EXPECT_EQ(RightTrimmed(edit->GetText()), "11    33");
     EXPECT_EQ(edit->GetText().size(), 779u);
+
+    // Read-only: keys, paste and cut leave the text alone.
+    edit->setReadOnly(true);
+    QTest::keyClick(edit.get(), Qt::Key_Home);
+    QTest::keyClicks(edit.get(), "FF");
+    QTest::keyClick(edit.get(), Qt::Key_Delete);
+    QTest::keyClick(edit.get(), Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(edit.get(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit.get(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(RightTrimmed(edit->GetText()), "11    33");
 }
 
 TEST_F(MaskedEditTest, ChangesBehindTheMasksBackAreUndone) {
