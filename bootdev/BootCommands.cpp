@@ -151,6 +151,7 @@ bool BootDevice::DataPacket(std::uint32_t blockNumber, const std::uint8_t* block
 DownloadResult BootDevice::SendImage(const std::uint8_t* image, std::size_t size, std::uint32_t* failedBlock) {
     if (size > kMaxImageSize) return DownloadResult::NoMemory;
     std::uint8_t packet[kBlockSize];
+    const auto total = static_cast<std::uint32_t>((size + kBlockSize - 1) / kBlockSize);
     std::uint32_t block = 0;
     for (std::size_t offset = 0; offset < size; offset += kBlockSize, ++block) {
         const std::size_t chunk = std::min(kBlockSize, size - offset);
@@ -161,6 +162,7 @@ DownloadResult BootDevice::SendImage(const std::uint8_t* image, std::size_t size
             return DownloadResult::BlockFailed;
         }
         m_downloadState = DownloadState::Sending;
+        if (m_hooks.blockSent) m_hooks.blockSent(block + 1, total);
     }
     return DownloadResult::Ok;
 }

@@ -51,6 +51,9 @@ struct BootDeviceHooks {
     std::function<bool(const std::string& path)> registerNotification;
     // Cancel that registration; false makes the close show a message box.
     std::function<bool()> unregisterNotification;
+    // Each block the device acknowledged during a download: blocks sent so far
+    // of the image's total.
+    std::function<void(std::uint32_t sent, std::uint32_t total)> blockSent;
 };
 
 enum class DownloadResult {

@@ -26,8 +26,7 @@ bool EqualIgnoringCase(const std::string& a, const std::string& b)
 LoaderSession::LoaderSession(HidBackend& backend, DeviceWatch& watch, Output output)
     : m_output(std::move(output)),
       m_watch(watch),
-      m_tap(backend),
-      m_device(m_tap, BootPolicy::Loader, kBootVendorId, kBootProductIds)
+      m_device(backend, BootPolicy::Loader, kBootVendorId, kBootProductIds)
 {
     BootDeviceHooks hooks;
     hooks.log = [this](const std::string& line) {
@@ -40,11 +39,11 @@ LoaderSession::LoaderSession(HidBackend& backend, DeviceWatch& watch, Output out
     };
     hooks.registerNotification = [this](const std::string&) { return m_watch.Start(); };
     hooks.unregisterNotification = [this] { return m_watch.Stop(); };
+    hooks.blockSent = [this](std::uint32_t sent, std::uint32_t total) {
+        if (m_output.progress)
+            m_output.progress(sent, total);
+    };
     m_device.SetHooks(std::move(hooks));
-    m_tap.SetListener([this](std::uint32_t block) {
-        if (m_output.progress && m_blocksTotal > 0)
-            m_output.progress(static_cast<std::size_t>(block) + 1, m_blocksTotal);
-    });
 }
 
 LoaderSession::~LoaderSession() = default;

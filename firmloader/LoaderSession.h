@@ -10,7 +10,6 @@
 #include <string>
 
 #include "bootdev/BootDevice.h"
-#include "firmloader/BlockProgressTap.h"
 
 class DeviceWatch;
 
@@ -52,7 +51,6 @@ private:
 
     Output m_output;
     DeviceWatch& m_watch;
-    BlockProgressTap m_tap;  // before m_device: its connections refer to it
     BootDevice m_device;
     std::string m_imagePath;
     std::size_t m_blocksTotal = 0;

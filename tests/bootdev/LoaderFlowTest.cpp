@@ -117,6 +117,19 @@ TEST_F(LoaderFlow, ReaderPulledOutDuringTheBlocks) {
                                                           loadertext::kEndFail}));
 }
 
+TEST_F(LoaderFlow, BlockHookCountsOnlyAcknowledgedBlocks) {
+    bus.AddBootLoader(ReaderConfig(SimMode::Boot)).InjectFault({SimFault::Unplug, 1, 3, 0x53, 0x01});
+    Make();
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> seen;
+    BootDeviceHooks hooks = transcript.Hooks();
+    hooks.blockSent = [&](std::uint32_t sent, std::uint32_t total) { seen.emplace_back(sent, total); };
+    device->SetHooks(std::move(hooks));
+    ASSERT_TRUE(device->StartDownload());
+    EXPECT_EQ(device->Download(WriteImageFile("counted.bin", Pattern(1300))), DownloadResult::BlockFailed);
+    // 1300 bytes are 6 blocks; blocks 0 to 2 went through before the reader left at block 3.
+    EXPECT_EQ(seen, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{1, 6}, {2, 6}, {3, 6}}));
+}
+
 TEST_F(LoaderFlow, EmptyImageSendsNothingAndEnds) {
     SimBootLoader& reader = bus.AddBootLoader(ReaderConfig(SimMode::Boot));
     Make();
