@@ -134,11 +134,6 @@ constexpr std::array<MenuEntry, 22> kAttributeMenu{{
 
 std::span<const ControlSpec> ConsoleControls() { return kControls; }
 
-const ControlSpec* FindControl(int id) {
-    const auto it = std::find_if(kControls.begin(), kControls.end(), [id](const ControlSpec& c) { return c.id == id; });
-    return it == kControls.end() ? nullptr : &*it;
-}
-
 std::string_view LoadString(int id) {
     for (const StringEntry& s : kStrings) {
         if (s.id == id) return s.text;

@@ -88,7 +88,6 @@ struct ControlSpec {
 
 // Every control of dialog 102, in template order.
 std::span<const ControlSpec> ConsoleControls();
-const ControlSpec* FindControl(int id);
 
 // String table entries the console uses.
 enum StringId : int {
