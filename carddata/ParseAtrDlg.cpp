@@ -50,9 +50,11 @@ CParseAtrDlg::CParseAtrDlg(QWidget* parent) : QDialog(parent) {
     m_atrField->setFocus();
 }
 
-void CParseAtrDlg::OnParse() {
+void CParseAtrDlg::OnParse() { accept(); }
+
+void CParseAtrDlg::accept() {
     m_atrText = m_atrField->GetText();
-    accept();
+    QDialog::accept();
 }
 
 void CParseAtrDlg::OnExit() { reject(); }

@@ -22,6 +22,10 @@ public:
 
     CMaskedEdit* AtrField() const { return m_atrField; }
 
+public slots:
+    // However the dialog is accepted, the text is the field's at that moment.
+    void accept() override;
+
 private:
     void OnParse();
     void OnExit();

@@ -306,11 +306,13 @@ TEST_F(ConsoleExchange, RemovedCardIsNoticedByTheStatusStep) {
 }
 
 TEST_F(ConsoleExchange, ParseAtrFillsTheTreeWithoutAContext) {
-    QTimer::singleShot(50, &m_dlg, [] {
+    QTimer::singleShot(0, &m_dlg, [] {
         auto* dialog = qobject_cast<CParseAtrDlg*>(QApplication::activeModalWidget());
-        if (!dialog) return;
+        ASSERT_NE(dialog, nullptr);
         QTest::keyClicks(dialog->AtrField(), "3B020414");
-        dialog->findChild<QPushButton*>("1")->click();
+        auto* parse = dialog->findChild<QPushButton*>("1");
+        ASSERT_NE(parse, nullptr);
+        parse->click();
     });
     m_dlg.OnSysCommand(IDM_PARSE_ATR);
     EXPECT_EQ(m_dlg.m_reader.ContextHandle(), 0u);
