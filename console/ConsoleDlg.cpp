@@ -2,23 +2,17 @@
 #include "console/ConsoleDlg.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QStyle>
-#include <QToolButton>
-#include <QTreeWidget>
 
 #include <sys/utsname.h>
 

@@ -1,5 +1,5 @@
 // The APDU exchange, the response view and the exchange log.
-#include <QAbstractButton>
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 
@@ -83,7 +83,7 @@ void CConsoleDlg::OnTransmitButton() {
 }
 
 void CConsoleDlg::OnPlayCommandsCheck() {
-    m_playCommands = qobject_cast<QAbstractButton*>(Control(IDC_PLAY_COMMANDS))->isChecked();
+    m_playCommands = m_playCommandsBox->isChecked();
 }
 
 void CConsoleDlg::OnResponseFormat() {

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
 #include <QPixmap>
 #include <QTest>
 
@@ -35,6 +36,12 @@ int main(int argc, char* argv[]) {
         if (auto* button = qobject_cast<QAbstractButton*>(dlg.Control(id))) button->click();
     };
     save("state1-no-context.png");
+    // The window's own system menu, as a right click opens it.
+    QMenu* menu = dlg.SystemMenu();
+    menu->popup(dlg.mapToGlobal(QPoint(200, 150)));
+    QTest::qWait(300);
+    menu->grab().save(out.filePath(QStringLiteral("system-menu.png")));
+    menu->hide();
     click(console::IDC_ESTABLISH);
     save("state2-context.png");
     click(console::IDC_CONNECT);
