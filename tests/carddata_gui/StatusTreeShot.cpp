@@ -1,7 +1,9 @@
 // Shows the status tree for a few real-looking ATRs at the main window's
 // geometry (control 1039, 271 x 65 dialog units) and, beside each, fully
-// expanded, so people can look at it: statustree_shot [out.png]. Run it
-// under Xvfb for a screenshot of the real window.
+// expanded, so people can look at it: statustree_shot [out.png]. With
+// --window, the main window itself after "Parse ATR without Smart Card."
+// with a typed ATR: statustree_shot --window [out.png]. Run it under Xvfb for
+// a screenshot of the real window.
 #include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
@@ -13,12 +15,47 @@
 #include <string>
 #include <vector>
 
+#include <QTest>
+
 #include "carddata/HexCodec.h"
+#include "carddata/ParseAtrDlg.h"
+#include "console/ConsoleApp.h"
+#include "console/ConsoleDlg.h"
+#include "console/ConsoleTexts.h"
 #include "console/StatusTree.h"
 #include "widgets/DialogUnits.h"
+#include "widgets/KitImages.h"
+#include "widgets/MaskedEdit.h"
+
+namespace {
+
+int ShowMainWindow(QApplication& app, const QString& out) {
+    InitKitResources();
+    CConsoleApp::ApplyColours();
+    CConsoleDlg dlg;
+    dlg.show();
+    QTimer::singleShot(200, &dlg, [] {
+        if (auto* parse = qobject_cast<CParseAtrDlg*>(QApplication::activeModalWidget())) {
+            QTest::keyClicks(parse->AtrField(), "3BFA1300008131FE454A434F5034315632323196");
+            parse->accept();
+        }
+    });
+    QTimer::singleShot(100, &dlg, [&dlg] { dlg.OnSysCommand(console::IDM_PARSE_ATR); });
+    if (!out.isEmpty()) {
+        QTimer::singleShot(800, &dlg, [&] {
+            dlg.grab().save(out);
+            app.quit();
+        });
+    }
+    return app.exec();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == "--window")
+        return ShowMainWindow(app, argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSize(8);
     const DialogBaseUnits base = BaseUnitsOf(font);
