@@ -4,6 +4,8 @@
 // restarting the private pcscd with a changed configuration.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "ConsoleHarness.h"
 
@@ -16,7 +18,10 @@ std::string Scenario(const char* name) {
     return bench::Env("SIMREADER_STATE_DIR") + "/../scenarios/" + name;
 }
 
+int ConfiguredReaders() { return std::atoi(bench::Env("PCSCD_EXPECTED_READERS").c_str()); }
+
 TEST(ConsoleWatcher, FollowsReadersOnlyWithoutACardConnection) {
+    if (ConfiguredReaders() != 1) GTEST_SKIP() << "runs under conf-one";
     RecordingPcsc pcsc;
     CConsoleDlg dlg;
     Click(dlg, IDC_ESTABLISH);
@@ -47,6 +52,7 @@ TEST(ConsoleWatcher, FollowsReadersOnlyWithoutACardConnection) {
 }
 
 TEST(ConsoleWatcher, ReleasedContextIsNotReopenedByAnArrival) {
+    if (ConfiguredReaders() != 1) GTEST_SKIP() << "runs under conf-one";
     RecordingPcsc pcsc;
     CConsoleDlg dlg;
     Click(dlg, IDC_ESTABLISH);
@@ -56,6 +62,23 @@ TEST(ConsoleWatcher, ReleasedContextIsNotReopenedByAnArrival) {
     WaitFor([] { return false; }, 1500);
     EXPECT_TRUE(pcsc.Calls("EstablishContext").empty()) << "the window made a new context";
     EXPECT_EQ(StateMismatches(dlg, WindowState::NoContext), "");
+    dlg.reject();
+}
+
+TEST(ConsoleWatcher, ReListingKeepsTheChosenPosition) {
+    if (ConfiguredReaders() != 12) GTEST_SKIP() << "runs under conf-twelve";
+    RecordingPcsc pcsc;
+    CConsoleDlg dlg;
+    Click(dlg, IDC_ESTABLISH);
+    ASSERT_EQ(ReaderList(dlg)->count(), 10);
+    ChooseReader(dlg, 3);
+    pcsc.Clear();
+    // A thirteenth reader does not fit the table, but the list is read again.
+    ASSERT_EQ(bench::Ctl({"add-reader", "Bench Sim Reader 13", Scenario("listing.scn")}), 0);
+    EXPECT_TRUE(WaitFor([&] { return !pcsc.Calls("ListReaders").empty(); })) << "arrival re-lists the readers";
+    EXPECT_EQ(ReaderList(dlg)->count(), 10);
+    EXPECT_EQ(ReaderList(dlg)->currentIndex(), 3);
+    EXPECT_EQ(dlg.m_selectedReader, 3);
     dlg.reject();
 }
 
