@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "carddata/ParseAtrTexts.h"
-#include "readerlink/Cp1252.h"
+#include "console/QtText.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/MaskData.h"
 #include "widgets/MaskedEdit.h"
@@ -11,8 +11,6 @@
 using namespace parseatr;
 
 namespace {
-
-QString ToQString(std::string_view cp1252) { return QString::fromUtf8(Cp1252ToUtf8(cp1252)); }
 
 QRect ToPixels(const DialogRect& r, const DialogBaseUnits& base) {
     return DialogRectToPixels(QRect(r.x, r.y, r.width, r.height), base);
@@ -23,8 +21,8 @@ QRect ToPixels(const DialogRect& r, const DialogBaseUnits& base) {
 CParseAtrDlg::CParseAtrDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("194"));
     setWindowTitle(ToQString(kCaption));
-    QFont font(ToQString(kFont));
-    font.setPointSize(kFontPoints);
+    QFont font(ToQString(console::kDialogFont));
+    font.setPointSize(console::kDialogFontPoints);
     setFont(font);
     const DialogBaseUnits base = BaseUnitsOf(font);
     setFixedSize(DialogXToPixels(kWidthDu, base.x), DialogYToPixels(kHeightDu, base.y));

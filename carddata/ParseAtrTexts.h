@@ -1,19 +1,18 @@
-// Template 194, the "Parse ATR" dialog: captions and geometry in dialog units.
+// Template 194, the "Parse ATR" dialog: captions and geometry in dialog
+// units. Its font is the main window's.
 #pragma once
 
 #include <string_view>
 
+#include "console/ConsoleTexts.h"
+
 namespace parseatr {
 
-struct DialogRect {
-    int x, y, width, height;
-};
+using console::DialogRect;
 
 inline constexpr std::string_view kCaption = "Parse ATR";
 inline constexpr std::string_view kParse = "Parse";
 inline constexpr std::string_view kExit = "Exit";
-inline constexpr std::string_view kFont = "Tahoma";
-inline constexpr int kFontPoints = 8;
 
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
