@@ -13,9 +13,13 @@ void CConsoleApp::ApplyColours() {
     const QColor background((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
     palette.setColor(QPalette::Window, background);
     palette.setColor(QPalette::Button, background);
-    palette.setColor(QPalette::WindowText, Qt::black);
-    palette.setColor(QPalette::ButtonText, Qt::black);
-    palette.setColor(QPalette::Text, Qt::black);
+    // Black text only for the active groups: the disabled group keeps the
+    // style's grey, so a disabled button looks disabled.
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, Qt::black);
+        palette.setColor(group, QPalette::ButtonText, Qt::black);
+        palette.setColor(group, QPalette::Text, Qt::black);
+    }
     QApplication::setPalette(palette);
 }
 

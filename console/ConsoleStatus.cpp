@@ -33,6 +33,7 @@ void CConsoleDlg::OnStatus() {
     // The resource manager reports the length it has; never read past the copy.
     const unsigned count = std::min<unsigned>(atrLength, static_cast<unsigned>(m_atr.size()));
     m_statusTree->setVisible(true);
+    m_statusTree->raise();  // above picture 1040, which may still be shown
     m_atrText = CHexCodec().BytesToHex(count, m_atr.data());
     m_atrLength = count;
     FillStatusTree();

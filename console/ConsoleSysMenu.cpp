@@ -135,6 +135,7 @@ void CConsoleDlg::OnParseAtr() {
     CHexCodec().HexToBytes(m_atrText, m_atr.data(), m_atr.size(), count);
     m_atrLength = count;
     m_statusTree->setVisible(true);
+    m_statusTree->raise();  // above picture 1040, which may still be shown
     FillStatusTree();
 }
 
