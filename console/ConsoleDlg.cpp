@@ -101,10 +101,10 @@ void CConsoleDlg::BuildControls() {
         return p;
     }();
 
-    for (const ControlSpec& spec : ConsoleControls()) {
-        const QString text = ToQString(spec.text);
+    for (const ControlSpec& entry : ConsoleControls()) {
+        const QString text = ToQString(entry.text);
         QWidget* widget = nullptr;
-        switch (spec.kind) {
+        switch (entry.kind) {
         case ControlKind::PushButton: {
             auto* button = new QPushButton(text, this);
             button->setAutoDefault(false);
@@ -169,18 +169,18 @@ void CConsoleDlg::BuildControls() {
         }
         }
 
-        QRect rect = ToPixels(spec.rect, base);
-        if (spec.kind == ControlKind::DropDownList) {
+        QRect rect = ToPixels(entry.rect, base);
+        if (entry.kind == ControlKind::DropDownList) {
             // The template height is that of the dropped list; the closed box
             // takes the height its font needs.
             rect.setHeight(widget->sizeHint().height());
         }
         widget->setGeometry(rect);
-        widget->setObjectName(QString::number(spec.id));
-        widget->setProperty("controlId", spec.id);
-        widget->setVisible(spec.visible);
-        widget->setEnabled(spec.enabled);
-        m_controls.insert(spec.id, widget);
+        widget->setObjectName(QString::number(entry.id));
+        widget->setProperty("controlId", entry.id);
+        widget->setVisible(entry.visible);
+        widget->setEnabled(entry.enabled);
+        m_controls.insert(entry.id, widget);
     }
 
     m_statusLine = qobject_cast<QLineEdit*>(Control(IDC_STATUS_LINE));
