@@ -77,8 +77,9 @@ bool BootDevice::WriteFeatureReport() {
 bool BootDevice::ReadFeatureReport() {
     if (m_handle == nullptr) return false;
     // Read aside so that a failed read leaves the request in the buffer,
-    // whatever the platform did with the bytes.
-    std::array<std::uint8_t, kReportBufferSize> answer;
+    // whatever the platform did with the bytes. Zeroed: a platform may fill
+    // less than it was asked to, and the rest must not be stale stack bytes.
+    std::array<std::uint8_t, kReportBufferSize> answer{};
     answer[0] = m_buffer[0];
     if (!m_handle->ReadFeature(answer.data(), m_featureReportLength)) return false;
     std::memcpy(m_buffer.data(), answer.data(), m_featureReportLength);

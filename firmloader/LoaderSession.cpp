@@ -50,8 +50,10 @@ LoaderSession::~LoaderSession() = default;
 
 void LoaderSession::DownloadAction()
 {
-    if (!m_device.StartDownload())
+    if (!m_device.StartDownload()) {
+        KeepListeningWhileWaiting();
         return;
+    }
     // A reader that was reset is not back yet: its arrival goes on from here.
     if (m_device.Connected() && m_device.BootFlag() && ImageDownload())
         EndDownload();
@@ -60,6 +62,18 @@ void LoaderSession::DownloadAction()
 void LoaderSession::GetVersionAction()
 {
     m_device.LogFirmVersion();
+    KeepListeningWhileWaiting();
+}
+
+void LoaderSession::KeepListeningWhileWaiting()
+{
+    // Started with the boot flag clear: the reader was reset out of its
+    // application firmware and the download waits for its return. A command
+    // that failed meanwhile (the reader is away) or a discovery that found
+    // nothing has dropped the registration; without it the return would
+    // never be heard and the download would wait for ever.
+    if (m_device.State() == DownloadState::Started && !m_device.BootFlag() && !m_watch.IsActive())
+        m_watch.Start();
 }
 
 bool LoaderSession::ImageDownload()
@@ -97,10 +111,8 @@ void LoaderSession::OnArrival(const std::string& path)
     const bool found = m_device.Discover();
     if (!found) {
         // Some other device arrived (or took the reader's old node) while
-        // the reader is still away. Closing dropped the registration; keep
-        // listening, or the reader's return would never be heard.
-        if (waiting)
-            m_watch.Start();
+        // the reader is still away.
+        KeepListeningWhileWaiting();
         return;
     }
     if (IsOurDevice(path) && waiting) {

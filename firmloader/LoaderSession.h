@@ -48,6 +48,7 @@ private:
     bool ImageDownload();
     void EndDownload();
     bool IsOurDevice(const std::string& path) const;
+    void KeepListeningWhileWaiting();
 
     Output m_output;
     DeviceWatch& m_watch;

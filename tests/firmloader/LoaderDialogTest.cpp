@@ -430,6 +430,49 @@ TEST(LoaderDialog, ArrivalWhileTheReaderIsAwayKeepsTheDownloadWaiting)
     EXPECT_TRUE(Received(reader, image));
 }
 
+// A command that fails while the reset reader is away closes the device and
+// so cancels the registration; the download still waits, so the reader's
+// return must still be heard and continue it.
+TEST(LoaderDialog, FailedCommandWhileTheReaderIsAwayKeepsTheDownloadWaiting)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> clicks;
+        Lines failures;
+    };
+    const Case cases[] = {
+        {"GetVersion", {IDC_GET_VERSION},
+         {"Transmit command --> ERROR Can't write to device", "Get Version command --> FAIL"}},
+        {"DownloadAgain", {IDC_DOWNLOAD},
+         {"Transmit command --> ERROR Can't write to device", "Start Download command --> FAIL"}},
+        {"GetVersionThenDownload", {IDC_GET_VERSION, IDC_DOWNLOAD},
+         {"Transmit command --> ERROR Can't write to device", "Get Version command --> FAIL",
+          "Unable to Transmit command : no HID device found.", "Start Download command --> FAIL"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoaderHarness h(/*watchFollowsBus=*/false);
+        SimBootLoader& reader = h.AddReader(SimMode::Application);
+        reader.SetReturnAfterReset(false);
+        const auto image = MakeImage(300);
+        h.Pick(image);
+        h.Click(IDC_DOWNLOAD);
+        for (int id : c.clicks)
+            h.Click(id);
+        Lines expected = {"START DOWNLOAD SUCCESS", kVersionApp, "Reset sent to device"};
+        expected.insert(expected.end(), c.failures.begin(), c.failures.end());
+        ASSERT_EQ(h.Log(), expected);
+
+        reader.Replug();
+        h.watch.PostArrival(reader.Path());
+        LoaderHarness::Settle();
+        expected.insert(expected.end(),
+                        {kVersionBoot, "...Download in progress...", "DOWNLOAD SUCCESS", "Reset sent to device"});
+        EXPECT_EQ(h.Log(), expected);
+        EXPECT_TRUE(Received(reader, image));
+    }
+}
+
 TEST(LoaderDialog, FailedCancelOfTheRegistrationShowsABoxOnly)
 {
     LoaderHarness h;
