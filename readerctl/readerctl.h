@@ -9,6 +9,10 @@
  * below, 0x53F9 / 0x52F8 when a download / maintenance transfer failed, or
  * the reader's own answer status (byte 1 high, byte 2 low).
  *
+ * A call whose exchange fails (transfer failed or the reader refused) drops
+ * the device; the next call finds it again. The maintenance functions may be
+ * called at any time and leave the download state alone.
+ *
  * The library keeps one device and one download state per process and has
  * no locks: never call it from two threads at once. It never prints, logs
  * or ends the process.
@@ -71,16 +75,20 @@ READERCTL_API uint16_t ResetDevice(void);
 READERCTL_API uint16_t GetFirmVersion(uint16_t* length, uint8_t* version);
 
 /* Read `count` (low 8 bits) EEPROM bytes from `address` (low 8 bits) into
- * `data`, which must hold `count` bytes. Count 0 writes nothing. */
+ * `data`, which must hold `count` bytes. Count 0 sends the request and
+ * writes nothing; on failure `data` is not written. */
 READERCTL_API uint16_t ReadEEPROM(uint32_t address, uint32_t count, uint8_t* data);
 
-/* Write `count` (low 8 bits) bytes of `data` to the EEPROM at `address`. */
+/* Write `count` (low 8 bits) bytes of `data` to the EEPROM at `address`
+ * (low 8 bits). A null `data` writes no bytes (count 0 is sent). */
 READERCTL_API uint16_t WriteEEPROM(uint32_t address, uint32_t count, const uint8_t* data);
 
-/* Set the reader's interface switch to `value` (low 8 bits). */
+/* Set the reader's interface switch to `value` (low 8 bits); what the
+ * values mean is the reader's. */
 READERCTL_API uint16_t SwitchInterface(uint32_t value);
 
-/* Read the reader's interface switch into *value. */
+/* Read the reader's interface switch into *value; on failure *value is not
+ * written. */
 READERCTL_API uint16_t ReadSwitchInterface(uint8_t* value);
 
 #ifdef __cplusplus
