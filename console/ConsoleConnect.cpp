@@ -11,6 +11,7 @@
 #include "console/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "console/StatusTree.h"
+#include "console/VendorAttribute.h"
 #include "widgets/MaskedEdit.h"
 
 using namespace console;
@@ -158,7 +159,9 @@ void CConsoleDlg::OnConnect() {
     m_preferredProtocols = activeProtocol;
     ShowConnectState(m_preferredProtocols);
     OnStatus();
-    ReadMakerName();
+    // The manufacturer name, or the reader's own name where the reader does
+    // not answer the maker's code, decides; the status line is left empty.
+    ReadVendorAttribute(kManufacturerNameTag);
     m_makerReader = IsMakerText(m_statusText);
     m_statusText.clear();
     RefreshWindow();

@@ -63,8 +63,7 @@ CConsoleDlg::CConsoleDlg(QWidget* parent) : QDialog(parent) {
     // Start-up, in its order.
     BuildSystemMenu();
     setWindowIcon(KitIcon(KitImage::AppIcon));
-    if (const QScreen* screen = QGuiApplication::primaryScreen();
-        screen && screen->geometry().width() < kMinimalScreenWidth) {
+    if (m_screenWidthSource() < kMinimalScreenWidth) {
         QMessageBox::information(this, ToQString(kDialogCaption), ToQString(kNarrowScreenWarning));
     }
     BuildMenus();
@@ -75,10 +74,26 @@ CConsoleDlg::CConsoleDlg(QWidget* parent) : QDialog(parent) {
         m_commandFilePath = std::string(kDefaultCommandFile);
         m_commandFileWindowExists = true;
     }
+    m_versionFont = QFont(ToQString(kVersionFont));
+    m_versionFont.setPixelSize(kVersionFontPixels);
+    m_versionFont.setBold(true);
     BuildTrayIcon();
+    SetCommandMask();
     SetStartUpState();
 
     connect(this, &CConsoleDlg::readersChanged, this, &CConsoleDlg::OnReadersChanged, Qt::QueuedConnection);
+}
+
+int CConsoleDlg::PrimaryScreenWidth() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    // No screen to measure: nothing to warn about.
+    return screen ? screen->geometry().width() : kMinimalScreenWidth;
+}
+
+CConsoleDlg::ScreenWidthSource CConsoleDlg::m_screenWidthSource = &CConsoleDlg::PrimaryScreenWidth;
+
+void CConsoleDlg::SetScreenWidthSource(ScreenWidthSource source) {
+    m_screenWidthSource = source ? source : &CConsoleDlg::PrimaryScreenWidth;
 }
 
 CConsoleDlg::~CConsoleDlg() {
@@ -236,7 +251,10 @@ void CConsoleDlg::BuildControls() {
 }
 
 void CConsoleDlg::BuildMenus() {
-    // The icon buttons and the two drop-down menus.
+    // The tooltip control, the icon buttons and the two drop-down menus.
+    m_toolTip = new CMarkupTip(this);
+    m_toolTip->SetDelayTime(kToolTipDelayMs);
+    m_toolTip->SetDisplayTime(kToolTipDisplayMs);
     m_reconnectButton->SetImage(KitIcon(KitImage::ReconnectIcon));
     m_attributesButton->SetImage(KitIcon(KitImage::AttributesIcon));
     qobject_cast<CIconButton*>(Control(IDC_ADD_COMMAND))->SetImage(KitIcon(KitImage::AddCommandIcon));
@@ -265,16 +283,15 @@ void CConsoleDlg::BuildMenus() {
     });
     connect(m_attributesButton, &CDropDownButton::MenuAboutToOpen, this, &CConsoleDlg::OnAttributeMenuAboutToOpen);
     connect(m_attributesButton, &CDropDownButton::CommandChosen, this, &CConsoleDlg::OnAttributeCommand);
+}
 
+void CConsoleDlg::SetCommandMask() {
     // Enter in the command field runs one exchange.
     m_commandField->SetHexGroups(COMMAND_MASK_GROUPS);
     connect(m_commandField, &CMaskedEdit::EnterPressed, this, &CConsoleDlg::TransmitCommand);
 }
 
 void CConsoleDlg::RegisterToolTips() {
-    m_toolTip = new CMarkupTip(this);
-    m_toolTip->SetDelayTime(kToolTipDelayMs);
-    m_toolTip->SetDisplayTime(kToolTipDisplayMs);
     for (const ToolTipSpec& tip : ConsoleToolTips()) {
         if (QWidget* widget = Control(tip.controlId)) m_toolTip->Attach(widget, tip.text);
     }
@@ -325,12 +342,9 @@ void CConsoleDlg::RefreshWindow() {
 void CConsoleDlg::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     QPainter painter(this);
-    QFont versionFont(ToQString(kVersionFont));
-    versionFont.setPixelSize(kVersionFontPixels);
-    versionFont.setBold(true);
-    painter.setFont(versionFont);
+    painter.setFont(m_versionFont);
     painter.setPen(Qt::black);
-    const QFontMetrics metrics(versionFont);
+    const QFontMetrics metrics(m_versionFont);
     const QString version = ToQString(LoadString(IDS_VERSION));
     const int top = height() - metrics.height();
     painter.drawText(QRect(0, top, metrics.horizontalAdvance(version) + 1, metrics.height()),

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFont>
 #include <QHash>
 #include <QPointer>
 
@@ -52,6 +53,11 @@ public:
     // Runs a system-menu command (identifier with the low four bits cleared).
     void OnSysCommand(unsigned command);
 
+    // Where start-up reads the screen width for its resolution warning
+    // (default: the primary screen); null restores the default.
+    using ScreenWidthSource = int (*)();
+    static void SetScreenWidthSource(ScreenWidthSource source);
+
 signals:
     // Emitted from the watcher thread; delivered queued on the window thread.
     void readersChanged();
@@ -71,7 +77,9 @@ private:
     void BuildSystemMenu();
     void BuildTrayIcon();
     void RegisterToolTips();
+    void SetCommandMask();
     void SetStartUpState();
+    static int PrimaryScreenWidth();
     void ReadOsVersion();
     void RefreshWindow();  // pushes the window data: status line, response, command name
     void SetEnabled(std::initializer_list<int> ids, bool enabled);
@@ -110,7 +118,8 @@ private:
     void ReleaseFeatureList();
     void FillControlList();
     bool DiscoverFeatures();  // true when the reader's features were found
-    void ReadMakerName();
+    // Reads a vendor attribute in its text form into the status line.
+    void ReadVendorAttribute(unsigned tag);
 
     // Exchange log (ConsoleExchange.cpp): opened at Establish, closed at Release.
     void OpenLogFile();
@@ -181,6 +190,8 @@ private:
     bool m_commandFileWindowExists = false;
     std::string m_commandFilePath;
     bool m_closing = false;
+    QFont m_versionFont;
+    static ScreenWidthSource m_screenWidthSource;
 
     // Typed views of the controls used most.
     QLineEdit* m_statusLine = nullptr;
