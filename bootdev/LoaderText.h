@@ -12,7 +12,7 @@ inline constexpr char kStartFail[] = "Start Download command --> FAIL";
 inline constexpr char kStartNotReady[] = "Start Download --> ERROR, the device is not ready !";
 inline constexpr char kStartSuccess[] = "START DOWNLOAD SUCCESS";
 inline constexpr char kBootCheckVersionFail[] = "Get version command --> FAIL";
-inline constexpr char kVersionFormat[] = "Version  --> %s";
+// "Version  --> %s": the version text follows (two blanks before the arrow).
 inline constexpr char kVersionPrefix[] = "Version  --> ";
 inline constexpr char kGetVersionFail[] = "Get Version command --> FAIL";
 inline constexpr char kResetNoDevice[] = "Unable to reset device : no HID device found.";
