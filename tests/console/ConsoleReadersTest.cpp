@@ -1,6 +1,9 @@
 // Establish and the reader list, against a private pcscd with no reader
 // (conf-none) or with twelve simulated readers (conf-twelve). The same
 // program runs under both; the reader count it finds picks the checks.
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -67,6 +70,35 @@ TEST(ConsoleReaders, ConnectUsesTheChosenReaderAndDisconnectResetsTheChoice) {
     EXPECT_EQ(ReaderList(dlg)->count(), 10);
     EXPECT_EQ(pcsc.Calls("Disconnect").back().c, static_cast<std::uint32_t>(SCARD_LEAVE_CARD));
     dlg.reject();
+}
+
+// These readers do not answer the maker's vendor attribute code: the chosen
+// reader's own name stands in for the manufacturer name, as the log shows.
+TEST(ConsoleReaders, AReaderWithoutTheMakersCodeIsJudgedByItsName) {
+    if (ConfiguredReaders() != 12) GTEST_SKIP() << "runs under conf-twelve";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    RecordingPcsc pcsc;
+    CConsoleDlg dlg;
+    Command(dlg, IDM_USE_LOG_FILE);
+    Click(dlg, IDC_ESTABLISH);
+    const std::string fourth = FromQString(ReaderList(dlg)->itemText(3));
+    ChooseReader(dlg, 3);
+    Click(dlg, IDC_CONNECT);
+    EXPECT_EQ(StateMismatches(dlg, WindowState::CardConnected), "") << StatusLine(dlg);
+    EXPECT_EQ(StatusLine(dlg), "");
+    EXPECT_FALSE(dlg.m_makerReader);
+    Click(dlg, IDC_RELEASE);
+    dlg.reject();
+    QDir::setCurrent(previous);
+
+    const QStringList logs = QDir(dir.path()).entryList({"*.log"}, QDir::Files);
+    ASSERT_EQ(logs.size(), 1);
+    const std::string log = bench::ReadFile(dir.filePath(logs.first()).toStdString());
+    EXPECT_NE(log.find("[Command]\r\nSCardControl\r\n\r\n[Answer]\r\n" + fourth + "\r\n"), std::string::npos)
+        << log;
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 // The connection workflow against the private pcscd with one simulated
 // reader ("Bench Sim Reader", a card offering T=0 then T=1).
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QTest>
 
@@ -70,6 +74,13 @@ TEST_F(ConsoleWorkflow, EveryControlFollowsTheThreeStates) {
     Establish();
     EXPECT_EQ(StatusLine(dlg), "OK");
     Connect();
+    // The manufacturer-name read leaves the status line empty; this reader
+    // names another maker, so the vendor attribute entries stay greyed.
+    EXPECT_EQ(StatusLine(dlg), "");
+    EXPECT_FALSE(dlg.m_makerReader);
+    emit qobject_cast<QToolButton*>(dlg.Control(IDC_ATTRIBUTES))->menu()->aboutToShow();
+    EXPECT_FALSE(dlg.MenuCommand(32820)->isEnabled());
+    EXPECT_TRUE(dlg.MenuCommand(32832)->isEnabled()) << "standard entries stay available";
     Command(dlg, ID_WARM_RESET);
     EXPECT_EQ(StateMismatches(dlg, WindowState::CardConnected), "") << StatusLine(dlg);
     Command(dlg, ID_COLD_RESET);
@@ -123,7 +134,10 @@ TEST_F(ConsoleWorkflow, DirectModeKeepsTheExchangeOffButNotTheControlCommand) {
     Establish();
     Click(dlg, IDC_SHARE_DIRECT);
     Click(dlg, IDC_CONNECT);
-    ASSERT_EQ(dlg.m_lastResult, 0) << StatusLine(dlg);
+    // Connect ends on the manufacturer-name read, which keeps the status line's own (empty) text.
+    ASSERT_TRUE(Button(dlg, IDC_DISCONNECT)->isEnabled()) << StatusLine(dlg);
+    EXPECT_EQ(dlg.m_lastResult, static_cast<PcscResult>(KEEP_STATUS_TEXT));
+    EXPECT_EQ(StatusLine(dlg), "");
     // No protocol is negotiated in direct mode.
     EXPECT_EQ(dlg.m_preferredProtocols, 0u);
     EXPECT_TRUE(Checked(IDC_SHARE_DIRECT));
@@ -366,5 +380,91 @@ TEST_F(ConsoleWorkflow, MinimisingWithoutATrayKeepsTheWindowReachable) {
     QTest::qWait(50);
     EXPECT_FALSE(dlg.isHidden()) << "hidden with no tray icon to bring it back";
 }
+
+// Start-up warns once about a screen narrower than 800 pixels, before the
+// window is drawn; the height is not looked at.
+struct ScreenCase {
+    const char* name;
+    int width;
+    bool warned;
+};
+
+class NarrowScreen : public testing::TestWithParam<ScreenCase> {
+protected:
+    void TearDown() override { CConsoleDlg::SetScreenWidthSource(nullptr); }
+    static int s_width;
+};
+int NarrowScreen::s_width = 0;
+
+TEST_P(NarrowScreen, WarnsOnceBeforeTheWindowShows) {
+    s_width = GetParam().width;
+    CConsoleDlg::SetScreenWidthSource([] { return s_width; });
+    std::vector<std::string> texts;
+    bool windowShownMeanwhile = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            texts.push_back(FromQString(box->text()));
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (qobject_cast<CConsoleDlg*>(top) && top->isVisible()) windowShownMeanwhile = true;
+            box->accept();
+        }
+    });
+    poll.start(10);
+    CConsoleDlg dlg;
+    QTest::qWait(30);
+    poll.stop();
+    if (GetParam().warned) {
+        EXPECT_EQ(texts, std::vector<std::string>{"Recommended Minimal screen resolution is 800*600"});
+    } else {
+        EXPECT_TRUE(texts.empty());
+    }
+    EXPECT_FALSE(windowShownMeanwhile);
+    EXPECT_EQ(StateMismatches(dlg, WindowState::NoContext), "") << "start-up goes on after the warning";
+    dlg.reject();
+}
+
+INSTANTIATE_TEST_SUITE_P(Console, NarrowScreen,
+                         testing::Values(ScreenCase{"Width640", 640, true}, ScreenCase{"Width799", 799, true},
+                                         ScreenCase{"Width800", 800, false}, ScreenCase{"Width1024", 1024, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Only a double click on the tray icon brings the window back. Where a tray
+// exists the window is first minimised behind it; without one (offscreen)
+// it is hidden as minimising would.
+struct TrayCase {
+    const char* name;
+    QSystemTrayIcon::ActivationReason reason;
+    bool restores;
+};
+
+class TrayIcon : public testing::TestWithParam<TrayCase> {};
+
+TEST_P(TrayIcon, DoubleClickRestoresTheWindow) {
+    CConsoleDlg dlg;
+    auto* tray = dlg.findChild<QSystemTrayIcon*>();
+    ASSERT_NE(tray, nullptr);
+    EXPECT_EQ(FromQString(tray->toolTip()), "Tav_PCSC");
+    dlg.show();
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        dlg.setWindowState(dlg.windowState() | Qt::WindowMinimized);
+        ASSERT_TRUE(WaitFor([&] { return dlg.isHidden(); }, 2000)) << "minimising hides behind the tray icon";
+    } else {
+        dlg.hide();
+    }
+    emit tray->activated(GetParam().reason);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dlg.isVisible(), GetParam().restores);
+    if (GetParam().restores) {
+        EXPECT_FALSE(dlg.windowState() & Qt::WindowMinimized);
+    }
+    dlg.reject();
+}
+
+INSTANTIATE_TEST_SUITE_P(Console, TrayIcon,
+                         testing::Values(TrayCase{"DoubleClick", QSystemTrayIcon::DoubleClick, true},
+                                         TrayCase{"SingleClick", QSystemTrayIcon::Trigger, false},
+                                         TrayCase{"MiddleClick", QSystemTrayIcon::MiddleClick, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

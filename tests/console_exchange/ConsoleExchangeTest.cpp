@@ -2,16 +2,21 @@
 // driven through the main window against a private pcscd with the simulated
 // "Exchange Sim Reader" (exchange.scn).
 #include <QApplication>
+#include <QAction>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+
+#include <PCSC/reader.h>
 
 #include <filesystem>
 #include <regex>
@@ -216,8 +221,11 @@ TEST_F(ConsoleExchange, LogHoldsEveryExchangeByteForByte) {
     ASSERT_TRUE(std::regex_search(log, header,
                                   std::regex(R"(^Date : \d\d/\d\d/\d{4}\r\nHour : \d\d/\d\d/\d\d\r\n)")))
         << log.substr(0, 60);
+    // Connect reads the reader's manufacturer name after the status step;
+    // no command had been read from the field yet.
     EXPECT_EQ(log.substr(header.length()),
               "[Command]\r\nSCardStatus Request\r\n[Answer]\r\n3B E2 00 00 81 31 20 45 01 02 34\r\n"
+              "[Command]\r\nSCardControl\r\n\r\n[Answer]\r\nTAV Bench Readers\r\n"
               "[Command]\r\nSCardTransmit\r\n" + FieldText("00 A4 04 00") + "\r\n[Answer]\r\n90 00 \r\n"
               "[Command]\r\nSCardTransmit\r\n" + FieldText("80 CA 00 00") + "\r\n[Answer]\r\n61 10 \r\n"
               "[Command]\r\nSCardTransmit\r\n" + FieldText("00 B0 00 00 02") +
@@ -246,7 +254,8 @@ TEST_F(ConsoleExchange, LogFailuresShowTheirMessageBoxes) {
     Send("00A40400");
     EXPECT_EQ(Response(), "90 00  ( Normal Processing. ) ");
     const std::string notSelected = "Fichier non selectionn\xE9 !!";
-    EXPECT_EQ(boxes.texts, (std::vector<std::string>{notSelected, notSelected, notSelected}));
+    // The header, the status record, the manufacturer-name record and the exchange.
+    EXPECT_EQ(boxes.texts, (std::vector<std::string>{notSelected, notSelected, notSelected, notSelected}));
 }
 
 TEST_F(ConsoleExchange, StatusTreeShowsTheCardsAtr) {
@@ -280,6 +289,31 @@ TEST_F(ConsoleExchange, StatusTreeShowsTheCardsAtr) {
         }
     }
     EXPECT_EQ(tree->itemAt(2, 2), root);
+}
+
+// Connect asks the reader for its manufacturer name: one of the maker's
+// readers gets the vendor attribute entries, and the status line is left
+// empty whatever the status step said.
+TEST_F(ConsoleExchange, ConnectRecognisesTheMakersReader) {
+    Establish();
+    m_pcsc.Clear();
+    Connect();
+    const auto controls = m_pcsc.Calls("Control");
+    ASSERT_EQ(controls.size(), 1u);
+    EXPECT_EQ(controls[0].a, static_cast<std::uint32_t>(SCARD_CTL_CODE(2049)));
+    EXPECT_EQ(StatusLine(m_dlg), "");
+    EXPECT_TRUE(m_dlg.m_makerReader);
+    // The answer is kept for the response-format button, the field is not touched.
+    EXPECT_EQ(m_dlg.m_responseLength, 18u);
+    EXPECT_EQ(Response(), "");
+
+    QMenu* menu = qobject_cast<QToolButton*>(m_dlg.Control(IDC_ATTRIBUTES))->menu();
+    ASSERT_NE(menu, nullptr);
+    emit menu->aboutToShow();
+    for (int command : {32816, 32817, 32818, 32819, 32820, 32821, 32831}) {
+        ASSERT_NE(m_dlg.MenuCommand(command), nullptr) << command;
+        EXPECT_TRUE(m_dlg.MenuCommand(command)->isEnabled()) << command;
+    }
 }
 
 TEST_F(ConsoleExchange, DirectModeShowsNoTree) {
