@@ -241,6 +241,9 @@ void CConsoleDlg::OnReleaseContext() {
     ShowConnectOptions(false);
 
     SetUseLogFileEnabled(true);
+    // The card connection ends with the context: the next context follows
+    // reader arrivals again, as after a disconnect.
+    m_followDeviceChanges = true;
     m_preferredProtocols = kBothProtocols;
     m_commandName.clear();
     m_commandText.clear();

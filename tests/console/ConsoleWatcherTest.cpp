@@ -65,6 +65,25 @@ TEST(ConsoleWatcher, ReleasedContextIsNotReopenedByAnArrival) {
     dlg.reject();
 }
 
+// Releasing the context while a card is connected ends that connection
+// too: the next context follows arrivals like any other.
+TEST(ConsoleWatcher, ArrivalsAreFollowedAfterAReleaseWhileConnected) {
+    if (ConfiguredReaders() != 1) GTEST_SKIP() << "runs under conf-one";
+    RecordingPcsc pcsc;
+    CConsoleDlg dlg;
+    Click(dlg, IDC_ESTABLISH);
+    Click(dlg, IDC_CONNECT);
+    ASSERT_EQ(StateMismatches(dlg, WindowState::CardConnected), "") << StatusLine(dlg);
+    Click(dlg, IDC_RELEASE);
+    Click(dlg, IDC_ESTABLISH);
+    ASSERT_EQ(StateMismatches(dlg, WindowState::ContextEstablished), "") << StatusLine(dlg);
+    const int before = ReaderList(dlg)->count();
+    pcsc.Clear();
+    ASSERT_EQ(bench::Ctl({"add-reader", "Fifth Sim Reader", Scenario("listing.scn")}), 0);
+    EXPECT_TRUE(WaitFor([&] { return ReaderList(dlg)->count() == before + 1; })) << "arrival re-lists the readers";
+    dlg.reject();
+}
+
 TEST(ConsoleWatcher, ReListingKeepsTheChosenPosition) {
     if (ConfiguredReaders() != 12) GTEST_SKIP() << "runs under conf-twelve";
     RecordingPcsc pcsc;
