@@ -16,6 +16,7 @@
 
 #include "readerlink/ReaderLink.h"
 #include "scripts/LogFile.h"
+#include "scripts/CommandPlayer.h"
 
 class QAbstractButton;
 class QAction;
@@ -33,6 +34,7 @@ class CReaderWatcher;
 class CDropDownButton;
 class CMarkupTip;
 class CMaskedEdit;
+class CCommandFileDlg;
 
 class CConsoleDlg : public QDialog {
     Q_OBJECT
@@ -49,6 +51,11 @@ public:
 
     // The path chosen for the command-file window, kept until that window exists.
     const std::string& CommandFilePath() const { return m_commandFilePath; }
+    // The command-file window (null only while it is being replaced).
+    CCommandFileDlg* CommandFileWindow() const;
+    // Asks a running player to stop after the exchange in progress.
+    void StopPlayer();
+    bool PlayerRunning() const { return m_playerRunning; }
 
     // Runs a system-menu command (identifier with the low four bits cleared).
     void OnSysCommand(unsigned command);
@@ -153,6 +160,21 @@ private:
     void SetUseLogFileEnabled(bool enabled);
     void CloseWindow();
 
+    // Command files and the players (ConsoleScripts.cpp).
+    void ConnectCommandFile();
+    void OpenCommandFileWindow(const std::string& path, const std::string& name);
+    void DestroyCommandFileWindow();  // saves its file first
+    void EnsureCommandFileWindow();
+    void OnCommandFileChosen(const QString& chosen);
+    bool ConfirmCreateCommandFile(const QString& chosen);
+    void OnAddCommand();
+    void OnCommandNameChange();
+    void ShowChosenCommand(int index);
+    bool CardConnectionOpen() const;
+    void RepeatCommand();
+    void PlayCommandFile();
+    void RunPlayer(unsigned (*player)(const PlayerHooks&));
+
 public:
     // Fields shared with the other parts of the console.
     CReaderLink m_reader;
@@ -186,8 +208,10 @@ private:
     QHash<int, QAction*> m_commands;
     QMenu* m_systemMenu = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
-    QPointer<QWidget> m_commandFileWindow;
+    QPointer<CCommandFileDlg> m_commandFileWindow;
     bool m_commandFileWindowExists = false;
+    bool m_playerRunning = false;
+    bool m_stopPlayer = false;
     std::string m_commandFilePath;
     bool m_closing = false;
     QFont m_versionFont;

@@ -77,8 +77,11 @@ void CConsoleDlg::TransmitCommand() {
 
 void CConsoleDlg::OnTransmitButton() {
     m_responseField->clear();
-    // Until the command players arrive the button runs one exchange.
-    TransmitCommand();
+    if (m_playCommands) {
+        PlayCommandFile();
+    } else {
+        RepeatCommand();
+    }
     m_commandField->setFocus();
 }
 
