@@ -56,6 +56,7 @@ void CCommandFileDlg::BuildControls() {
     m_nameList->setObjectName(QString::number(IDC_NAME_LIST));
     m_nameList->setGeometry(ToPixels(kNameListRect, base));
     m_nameList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_nameList->setUniformItemSizes(true);  // one line each: long files lay out at once
     QPalette listPalette = m_nameList->palette();
     const QColor field((kNameListRgb >> 16) & 0xFF, (kNameListRgb >> 8) & 0xFF, kNameListRgb & 0xFF);
     listPalette.setColor(QPalette::Base, field);
@@ -65,6 +66,7 @@ void CCommandFileDlg::BuildControls() {
     m_valueList = new QListWidget(this);
     m_valueList->setObjectName(QString::number(IDC_VALUE_LIST));
     m_valueList->setGeometry(ToPixels(kNameListRect, base));
+    m_valueList->setUniformItemSizes(true);
     m_valueList->hide();
 
     auto* label = new QLabel(ToQString(kLoopLabel), this);
@@ -103,8 +105,9 @@ void CCommandFileDlg::Place() {
     const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
     const int screenWidth = screen ? screen->geometry().width() : width();
     const QSize client = size();
-    setGeometry(screenWidth - client.width() - kRightMargin, kTopMargin, client.width() - kWidthTrim,
-                client.height() + kHeightExtra);
+    // The position is the frame's, so the title bar stays on the screen.
+    resize(client.width() - kWidthTrim, client.height() + kHeightExtra);
+    move(screenWidth - client.width() - kRightMargin, kTopMargin);
 }
 
 void CCommandFileDlg::LoadCommandFile() {
