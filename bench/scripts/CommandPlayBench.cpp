@@ -33,7 +33,7 @@ namespace {
 
 constexpr int kCommands = 1000;
 constexpr int kPaceMs = 10;
-constexpr std::uint8_t kCommandBytes[] = {0x00, 0xA4, 0x04, 0x00};  // answered 90 00 by the simulated card
+constexpr std::uint8_t kCommandBytes[] = {0x00, 0xA4, 0x04};  // and a varying P2: 90 00 or 6D 00 from the simulated card
 
 QAbstractButton* Button(CConsoleDlg& dlg, int id) { return qobject_cast<QAbstractButton*>(dlg.Control(id)); }
 
@@ -51,7 +51,9 @@ void BM_PacedBareTransmit(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < kCommands; ++i) {
             DWORD length = sizeof receive;
-            if (SCardTransmit(link.CardHandle(), &sendPci, kCommandBytes, sizeof kCommandBytes, nullptr, receive,
+            const std::uint8_t command[] = {kCommandBytes[0], kCommandBytes[1], kCommandBytes[2],
+                                            static_cast<std::uint8_t>(i & 0xFF)};
+            if (SCardTransmit(link.CardHandle(), &sendPci, command, sizeof command, nullptr, receive,
                               &length) != SCARD_S_SUCCESS) {
                 state.SkipWithError("transmit failed");
                 break;
@@ -72,7 +74,12 @@ void BM_WindowPlay(benchmark::State& state) {
     {
         std::ofstream out(dir / "Tav_PCSC.phb", std::ios::binary);
         out << "[Command]\r\n";
-        for (int i = 0; i < kCommands; ++i) out << "C" << 1000 + i << " = 00 A4 04 00 \r\n";
+        // Each command differs from the one before, as in a real file: the field is redrawn every time.
+        char line[48];
+        for (int i = 0; i < kCommands; ++i) {
+            std::snprintf(line, sizeof line, "C%d = 00 A4 04 %02X \r\n", 1000 + i, i & 0xFF);
+            out << line;
+        }
     }
     fs::current_path(dir);
     {
