@@ -1,6 +1,7 @@
 #include "scripts/CommandFileDlg.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -223,3 +224,11 @@ void CCommandFileDlg::OnLoopEditingFinished() {
 }
 
 void CCommandFileDlg::reject() { hide(); }
+
+void CCommandFileDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -54,6 +54,10 @@ public slots:
     // The window stays for its file; closing it only hides it.
     void reject() override;
 
+protected:
+    // Escape leaves the window where it is (it stops a running player).
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void BuildControls();
     void Place();

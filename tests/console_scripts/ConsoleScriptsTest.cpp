@@ -405,6 +405,9 @@ TEST_F(ConsoleScripts, LoopFieldRefusesWhatIsNotACountFromOneTo9999) {
         EXPECT_EQ(Window()->m_loopCount, c.count) << c.keys;
         EXPECT_EQ(Loop()->text(), QString::number(c.count)) << c.keys;
     }
+    // Escape with no player running leaves the window where it is.
+    QTest::keyClick(Names(), Qt::Key_Escape);
+    EXPECT_TRUE(Window()->isVisible());
 }
 
 }  // namespace
