@@ -119,6 +119,8 @@ void CConsoleDlg::OnAddCommand() {
     if (!m_commandName.empty() && !m_commandField->MaskData().IsEmpty()) {
         m_commandFileWindow->AddEntry(m_commandName, m_commandText);
     }
+    // Typing goes on in the command field, whichever window the add raised.
+    activateWindow();
     m_commandField->setFocus();
 }
 
@@ -130,7 +132,8 @@ void CConsoleDlg::ShowChosenCommand(int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= list.Size()) return;
     const CommandEntry& entry = list.At(static_cast<std::size_t>(index));
     m_commandName = entry.name;
-    m_commandNameField->setText(ToQString(m_commandName));
+    const QString name = ToQString(m_commandName);
+    if (m_commandNameField->text() != name) m_commandNameField->setText(name);
     // The field gets the stored command's bytes in its own spacing, so the
     // mask neither shifts nor drops a digit of a packed or oddly spaced text.
     m_commandField->SetText(CommandFieldText(entry.text, COMMAND_MASK_GROUPS));

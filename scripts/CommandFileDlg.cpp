@@ -182,7 +182,11 @@ void CCommandFileDlg::SetPosition(const PlayPosition& position, bool show) {
     if (show) PushLoopCount();
 }
 
-void CCommandFileDlg::PushLoopCount() { m_loopField->setText(QString::number(m_loopCount)); }
+void CCommandFileDlg::PushLoopCount() {
+    // A player pushes at every step; the field is only touched when its count changes.
+    const QString text = QString::number(m_loopCount);
+    if (m_loopField->text() != text) m_loopField->setText(text);
+}
 
 void CCommandFileDlg::OnSelectCommand() {
     const int index = SelectedIndex();
