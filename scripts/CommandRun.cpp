@@ -11,15 +11,13 @@
 #include "carddata/StatusWords.h"
 #include "readerlink/Cp1252.h"
 #include "readerlink/ResultText.h"
+#include "scripts/CommandExchange.h"
 #include "scripts/CommandFile.h"
 #include "scripts/CommandPlayer.h"
 #include "scripts/LogFile.h"
 #include "widgets/MaskData.h"
 
 namespace {
-
-constexpr char kFailedAnswer[] = "xx xx xx xx xx";
-constexpr std::size_t kExchangeBufferSize = 512;
 
 std::string TrimRight(std::string text) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -188,38 +186,28 @@ private:
         field.SetText(CommandFieldText(entry.text, COMMAND_MASK_GROUPS));
         const std::string& commandText = field.Text();
 
-        const CHexCodec codec;
-        std::uint8_t send[kExchangeBufferSize] = {};
-        unsigned sendLength = 0;
-        codec.HexToBytes(commandText, send, sizeof send, sendLength);
-        std::uint8_t receive[kExchangeBufferSize] = {};
-        DWORD receiveLength = sizeof receive;
-        m_lastResult = m_link.Transmit(send, sendLength, receive, &receiveLength);
-
-        std::string answer;
-        std::string meaning;
-        if (m_lastResult == 0) {
-            const unsigned received = receiveLength < sizeof receive ? receiveLength : sizeof receive;
-            answer = codec.BytesToHex(received, receive);
-            if (received >= 2) meaning = TrimRight(StatusWordText(receive[received - 2], receive[received - 1]));
-        } else {
-            answer = kFailedAnswer;
+        const ExchangeOutcome outcome = ExchangeCommandText(m_link, commandText, m_logging ? &m_log : nullptr);
+        m_lastResult = outcome.result;
+        if (outcome.logFailure != LogFailure::None) {
+            m_err << "cardbench-run: log: " << Utf8(LogFailureText(outcome.logFailure)) << "\n";
+        }
+        const std::string answer = TrimRight(outcome.answerText);
+        std::string meaning;  // UTF-8, like everything printed
+        if (m_lastResult != 0) {
             meaning = ResultText(m_lastResult);
+        } else if (outcome.answerLength >= 2) {
+            meaning = Utf8(TrimRight(
+                StatusWordText(outcome.answer[outcome.answerLength - 2], outcome.answer[outcome.answerLength - 1])));
         }
-        if (m_logging) {
-            if (const LogFailure failure = m_log.WriteRecord("SCardTransmit", commandText, answer);
-                failure != LogFailure::None) {
-                m_err << "cardbench-run: log: " << Utf8(LogFailureText(failure)) << "\n";
-            }
-        }
+        const CHexCodec codec;
         const std::string name = Utf8(entry.name);
-        const std::string command = TrimRight(codec.BytesToHex(sendLength, send));
+        const std::string command = TrimRight(codec.BytesToHex(outcome.sentLength, outcome.sent.data()));
         if (m_options.json) {
             m_out << "{\"name\":" << JsonString(name) << ",\"command\":" << JsonString(command)
-                  << ",\"answer\":" << JsonString(TrimRight(answer)) << ",\"result\":" << m_lastResult
-                  << ",\"meaning\":" << JsonString(Utf8(meaning)) << "}\n";
+                  << ",\"answer\":" << JsonString(answer) << ",\"result\":" << m_lastResult
+                  << ",\"meaning\":" << JsonString(meaning) << "}\n";
         } else {
-            m_out << name << "\t" << command << "\t" << TrimRight(answer) << "\t" << Utf8(meaning) << "\n";
+            m_out << name << "\t" << command << "\t" << answer << "\t" << meaning << "\n";
         }
         m_out.flush();
         if (m_options.paceMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(m_options.paceMs));

@@ -190,6 +190,18 @@ TEST_F(CardbenchRun, JsonGivesOneObjectPerExchange) {
     EXPECT_EQ(lines[2].rfind(R"({"name":"TWO","command":"00 B2 00 00","answer":"41 42 90 00","result":0,)", 0), 0u);
 }
 
+// Each line: name, command, answer, meaning; a failure shows the failure
+// text and the result's sentence (the PC/SC result-code table).
+TEST_F(CardbenchRun, LinesSpellOutAnswersAndFailures) {
+    const Outcome outcome =
+        Run({File("[Command]\r\nA = 00 B2 00 00\r\nB = 00 C3 00 00\r\nC = 00 EE 00 00\r\nD = 00 A4 04 00\r\n").string()});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(Lines(outcome.out),
+              (std::vector<std::string>{"A\t00 B2 00 00\t41 42 90 00\t90 00  ( Normal Processing. )",
+                                        "B\t00 C3 00 00\t61 10\t61 10  ( 10h Response Byte(s) still available. )",
+                                        "C\t00 EE 00 00\txx xx xx xx xx\tAn attempt was made to end a non-existent transaction."}));
+}
+
 TEST_F(CardbenchRun, CardRemovedIsAFailingExchange) {
     ASSERT_EQ(bench::Ctl({"remove-card", "run", "Run Sim Reader"}), 0);
     const Outcome outcome = Run({File(kThree).string()});
