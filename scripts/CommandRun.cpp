@@ -182,9 +182,8 @@ private:
     // One command as the console's command field sends and logs it.
     PcscResult Exchange() {
         const CommandEntry& entry = m_list.At(static_cast<std::size_t>(m_current));
-        CMaskData field(MakeHexMask(COMMAND_MASK_GROUPS));
-        field.SetText(CommandFieldText(entry.text, COMMAND_MASK_GROUPS));
-        const std::string& commandText = field.Text();
+        m_field.SetText(CommandFieldText(entry.text, COMMAND_MASK_GROUPS));
+        const std::string& commandText = m_field.Text();
 
         const ExchangeOutcome outcome = ExchangeCommandText(m_link, commandText, m_logging ? &m_log : nullptr);
         m_lastResult = outcome.result;
@@ -221,6 +220,7 @@ private:
     CReaderLink m_link;
     CLogFile m_log;
     bool m_logging = false;
+    CMaskData m_field{MakeHexMask(COMMAND_MASK_GROUPS)};  // the console's command field, without its window
     PlayPosition m_position;
     int m_current = -1;
     PcscResult m_lastResult = 0;
