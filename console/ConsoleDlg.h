@@ -170,6 +170,7 @@ private:
     void OnAddCommand();
     void OnCommandNameChange();
     void ShowChosenCommand(int index);
+    bool LoadChosenCommand(int index);  // name and command into their fields
     bool CardConnectionOpen() const;
     void RepeatCommand();
     void PlayCommandFile();

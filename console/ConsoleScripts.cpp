@@ -127,9 +127,17 @@ void CConsoleDlg::OnAddCommand() {
 bool CConsoleDlg::CardConnectionOpen() const { return !IsEnabled(IDC_CONNECT) && IsEnabled(IDC_RECONNECT); }
 
 void CConsoleDlg::ShowChosenCommand(int index) {
-    if (!m_commandFileWindow) return;
+    if (!LoadChosenCommand(index)) return;
+    if (CardConnectionOpen()) {
+        SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS, IDC_CONTROL}, true);
+        RefreshWindow();
+    }
+}
+
+bool CConsoleDlg::LoadChosenCommand(int index) {
+    if (!m_commandFileWindow) return false;
     const CCommandList& list = m_commandFileWindow->List();
-    if (index < 0 || static_cast<std::size_t>(index) >= list.Size()) return;
+    if (index < 0 || static_cast<std::size_t>(index) >= list.Size()) return false;
     const CommandEntry& entry = list.At(static_cast<std::size_t>(index));
     m_commandName = entry.name;
     const QString name = ToQString(m_commandName);
@@ -137,10 +145,7 @@ void CConsoleDlg::ShowChosenCommand(int index) {
     // The field gets the stored command's bytes in its own spacing, so the
     // mask neither shifts nor drops a digit of a packed or oddly spaced text.
     m_commandField->SetText(CommandFieldText(entry.text, COMMAND_MASK_GROUPS));
-    if (CardConnectionOpen()) {
-        SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS, IDC_CONTROL}, true);
-        RefreshWindow();
-    }
+    return true;
 }
 
 void CConsoleDlg::RepeatCommand() {
@@ -173,7 +178,10 @@ void CConsoleDlg::RunPlayer(unsigned (*player)(const PlayerHooks&)) {
     hooks.writePosition = [window](const PlayPosition& position, bool show) {
         if (window) window->SetPosition(position, show);
     };
-    hooks.load = [this](int index) { ShowChosenCommand(index); };
+    // The exchange that follows pushes the window's data at once.
+    hooks.load = [this](int index) {
+        if (LoadChosenCommand(index) && CardConnectionOpen()) SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS, IDC_CONTROL}, true);
+    };
     hooks.transmit = [this] {
         TransmitCommand();
         return static_cast<PlayerResult>(m_lastResult);
