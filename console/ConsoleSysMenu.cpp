@@ -14,7 +14,7 @@
 #include <QWindowStateChangeEvent>
 
 #include "carddata/HexCodec.h"
-#include "carddata/ParseAtrDlg.h"
+#include "console/ParseAtrDlg.h"
 #include "console/ConsoleDlg.h"
 #include "console/StatusTree.h"
 #include "console/ConsoleTexts.h"

@@ -21,7 +21,7 @@
 #include "carddata/StatusWords.h"
 #include "console/QtText.h"
 #include "readerlink/ResultText.h"
-#include "carddata/ParseAtrDlg.h"
+#include "console/ParseAtrDlg.h"
 #include "widgets/MaskedEdit.h"
 
 using namespace console;

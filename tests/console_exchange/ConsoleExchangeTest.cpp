@@ -25,7 +25,7 @@
 
 #include "../console/ConsoleHarness.h"
 #include "../readerlink_pcscd/PcscdBench.h"
-#include "carddata/ParseAtrDlg.h"
+#include "console/ParseAtrDlg.h"
 #include "console/QtText.h"
 #include "console/StatusTree.h"
 #include "readerlink/ResultText.h"
