@@ -43,7 +43,7 @@ if [ "${1:-}" = "--user-path" ]; then
     "$build/console/cardbench" >"$work/cardbench.log" 2>&1 &
     app=$!
     wid=""
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 300); do
         wid=$(xdotool search --onlyvisible --name '^Tav_PCSC$' 2>/dev/null | head -n 1)
         [ -n "$wid" ] && break
         kill -0 "$app" 2>/dev/null || fail "cardbench ended at start-up: $(cat "$work/cardbench.log")"
@@ -53,8 +53,16 @@ if [ "${1:-}" = "--user-path" ]; then
     xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
     sleep 0.5
 
-    # Logging on, through the system menu: its third entry.
+    # Logging on, through the system menu: its third entry. The keys wait
+    # for the menu's window, or they would go to the console's buttons.
+    windows() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l; }
+    before=$(windows)
     click 1016 3
+    for _ in $(seq 1 100); do
+        [ "$(windows)" -gt "$before" ] && break
+        sleep 0.1
+    done
+    [ "$(windows)" -gt "$before" ] || fail "the system menu did not open"
     xdotool key Down Down Down Return
     sleep 0.4
 
@@ -73,7 +81,7 @@ if [ "${1:-}" = "--user-path" ]; then
     [ -n "$(xdotool search --onlyvisible --name '^Tav_PCSC$' 2>/dev/null)" ] || fail "Escape closed the window"
 
     click 2
-    for _ in $(seq 1 50); do
+    for _ in $(seq 1 150); do
         kill -0 "$app" 2>/dev/null || break
         sleep 0.1
     done
