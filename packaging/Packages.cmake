@@ -3,9 +3,11 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME cardbench)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${BENCHKIT_MAINTAINER}")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-# The demo reader's configuration lives in /etc, outside the prefix.
+# The demo reader's configuration lives in /etc, outside the prefix: install
+# with DESTDIR, under the prefix /usr whatever the build's own prefix.
 set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL cardbench firmloader readerctl devel demoreader)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -14,6 +16,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SOURCE cardbench)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
@@ -41,8 +44,10 @@ every step, and follows the reader through its restart.")
 
 set(CPACK_DEBIAN_READERCTL_PACKAGE_NAME libreaderctl1)
 set(CPACK_DEBIAN_READERCTL_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_READERCTL_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# dpkg runs ldconfig once for all packages that ask for it.
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/debian/readerctl/triggers "activate-noawait ldconfig\n")
+set(CPACK_DEBIAN_READERCTL_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_BINARY_DIR}/debian/readerctl/triggers)
 set(CPACK_DEBIAN_READERCTL_DESCRIPTION "smart-card reader firmware and maintenance library
 Nine C functions for a smart-card reader's USB HID boot and maintenance
 interface: firmware download, reset, firmware version, EEPROM read and
@@ -65,7 +70,7 @@ set(CPACK_DEBIAN_DEMOREADER_PACKAGE_NAME cardbench-demo-reader)
 set(CPACK_DEBIAN_DEMOREADER_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_DEMOREADER_PACKAGE_DEPENDS "pcscd")
 set(CPACK_DEBIAN_DEMOREADER_DESCRIPTION "simulated PIN-pad reader for pcscd, to try cardbench
-Adds the reader \"TAV Bench PinPad\" to the system's pcscd: a simulated
+Adds the reader TAV Bench PinPad to the system's pcscd: a simulated
 PIN-pad reader holding a demo card that answers a few commands (select,
 read binary, get challenge, verify with the PIN 1234) and offers the
 PIN-pad features, so that cardbench can be tried without a reader.")

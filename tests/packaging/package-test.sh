@@ -37,7 +37,7 @@ echo "== contents and dependencies"
 for p in $packages; do
     deb=$work/debs/${p}_${version}_${arch}.deb
     dpkg-deb -c "$deb" >"$work/$p.list"
-    awk '$1 !~ /^d/ { sub(/ -> .*/, ""); path = $0; sub(/^([^ ]+ +){5}/, "", path); sub(/^\.\//, "", path); print path }' \
+    awk '$1 !~ /^d/ { path = $6; sub(/^\.\//, "", path); print path }' \
         "$work/$p.list" | sort >"$work/$p.got"
     expected_files "$p" "$libdir" "$udevdir" "@ETC@" "$runner" |
         sed -e 's|^@ETC@|etc|' -e t -e 's|^|usr/|' | sort >"$work/$p.want"
@@ -97,7 +97,7 @@ unset LD_LIBRARY_PATH
 echo "== the installed demo reader in a private pcscd"
 mkdir -p "$work/demo-conf"
 sed -E "s#^(DEVICENAME|LIBPATH) /#\\1 $root/#" "$root/etc/reader.conf.d/cardbench-demo-reader" >"$work/demo-conf/reader.conf"
-PCSCD_START_TIMEOUT_MS=15000 "$src/tests/pcscd/with-private-pcscd.sh" "$work/demo-conf" \
+PCSCD_PROBE=$build/simreader/pcscd-probe PCSCD_START_TIMEOUT_MS=15000 "$src/tests/pcscd/with-private-pcscd.sh" "$work/demo-conf" \
     "$build/simreader/pcscd-probe" wait-card "TAV Bench PinPad" present 10000 >"$work/pcscd.log" 2>&1 ||
     { tail -10 "$work/pcscd.log" >&2; fail "the installed demo reader does not come up with its card in pcscd"; }
 
