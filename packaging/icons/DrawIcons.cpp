@@ -2,7 +2,8 @@
 //   DrawIcons <output folder>
 // writes <output folder>/hicolor/<N>x<N>/apps/<program>.png at the theme's
 // usual sizes and <output folder>/hicolor/scalable/apps/<program>.svg, all
-// from the same painting code as the programs' window icons.
+// from the same painting code as the programs' window icons (the loader's
+// resources/firmloader/firmloader.png is this tool's 32x32 PNG).
 #include <QBuffer>
 #include <QDir>
 #include <QFile>

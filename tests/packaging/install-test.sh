@@ -9,6 +9,7 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
 build=$1 libdir=$2 udevdir=$3 runner=$4 gui=$5
+src=$(cd "$here/../.." && pwd)
 failures=0
 
 case $udevdir in
@@ -49,6 +50,15 @@ for f in "$prefix"/share/icons/hicolor/*x*/apps/*.png; do
     size=$(basename "$(dirname "$(dirname "$f")")")
     check_icon "$f" "${size%x*}"
 done
+# The menu's icons are the windows' own: same pixels at the window icon's size.
+while read -r installed resource; do
+    [ -e "$prefix/$installed" ] || continue
+    differing=$(compare -metric AE "$prefix/$installed" "$src/$resource" null: 2>&1)
+    [ "$differing" = 0 ] || fail "$installed differs from the window icon $resource ($differing pixels)"
+done <<'ICONS'
+share/icons/hicolor/48x48/apps/cardbench.png resources/cardbench/app.png
+share/icons/hicolor/32x32/apps/firmloader.png resources/firmloader/firmloader.png
+ICONS
 for f in "$prefix"/share/icons/hicolor/scalable/apps/*.svg; do
     [ -e "$f" ] || continue
     { grep -q '^<svg ' "$f" && grep -q 'viewBox="0 0 [0-9]* [0-9]*"' "$f" && [ "$(tail -n 1 "$f")" = "</svg>" ]; } ||
