@@ -95,7 +95,9 @@ public:
     // result follows the policy.
     bool Exchange();
     // Write the buffer and read nothing back (reset). False when no device
-    // could be found; the outcome of the write itself is not examined.
+    // could be found. Library: the device is found afresh, a failed write
+    // sets the maintenance transport status, and the device is dropped
+    // afterwards (it restarts). Loader: the write's outcome is not examined.
     bool SendWithoutAnswer();
     // Release the open device (loader: only when connected, cancelling the
     // notification registration too).
