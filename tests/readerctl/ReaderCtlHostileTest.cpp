@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -133,9 +134,11 @@ std::vector<Call> Calls(bool reader) {
         {"20,000-character path", [](const Paths& p) { return p.longPath; }},
     };
     calls.push_back({"Download(null)", [](const Exports& e, const Paths&) { return e.Download(nullptr); }, badFile});
-    for (const auto& [what, path] : badPaths)
-        calls.push_back({what, [path](const Exports& e, const Paths& p) { return e.Download(path(p).c_str()); },
+    for (const auto& bad : badPaths) {
+        const auto path = bad.second;
+        calls.push_back({bad.first, [path](const Exports& e, const Paths& p) { return e.Download(path(p).c_str()); },
                          badFile});
+    }
     calls.insert(calls.end(), {
         {"Download(empty image)", [](const Exports& e, const Paths& p) { return e.Download(p.empty.c_str()); },
          reader ? kOk : kNotStarted},
