@@ -56,6 +56,7 @@ LoaderSession::~LoaderSession() = default;
 
 void LoaderSession::DownloadAction()
 {
+    m_stopRequested = false;  // a click comes from a window that is open
     // The file first: a reader reset into its boot loader with nothing to
     // load would be left stranded there.
     if (!ImageFileOpens(m_imagePath)) {
