@@ -1,7 +1,6 @@
 // The nine exports over the simulated boot loader: each test starts as a
 // freshly loaded library.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -380,26 +379,6 @@ TEST_F(Exports, NullPointersAreRefusedWithoutAFrame) {
     EXPECT_EQ(WriteEEPROM(0, 0, nullptr), StatusOk);
     EXPECT_EQ(reader.Frames().size(), 2u);
     EXPECT_EQ(length, 0);
-}
-
-// Only a regular file is an image; anything else is refused at once and the
-// state stays Started for a corrected Download.
-TEST_F(Exports, OnlyRegularFilesAreImages) {
-    SimBootLoader& reader = Plug(SimMode::Boot);
-    ASSERT_EQ(StartDownload(), StatusOk);
-    const std::string fifo = testing::TempDir() + "readerctl_fifo_" + std::to_string(::getpid());
-    ::unlink(fifo.c_str());
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::vector<std::string> refused = {fifo, "/dev/zero", "/dev/null", testing::TempDir(), "/", "",
-                                              std::string(20000, 'x'), "/nonexistent/image.bin"};
-    for (const std::string& path : refused) {
-        SCOPED_TRACE(path.substr(0, 60));
-        EXPECT_EQ(Download(path.c_str()), StatusFileOpen);
-        EXPECT_EQ(reader.BlocksTaken(), 0u);
-    }
-    ::unlink(fifo.c_str());
-    EXPECT_EQ(Download(Image("regular.bin", 257).c_str()), StatusOk);
-    EXPECT_EQ(reader.BlocksTaken(), 2u);
 }
 
 }  // namespace
