@@ -135,6 +135,7 @@ private:
     void OpenKeyHistoryWindow(DWORD code);
     void CloseFeatureWindow(QPointer<QWidget>& window);
     void CloseAllFeatureWindows();
+    void DestroyFeatureWindows();
     // The PIN windows and exchanges (ConsolePin.cpp).
     void OpenVerifyPinWindow();
     void OpenModifyPinWindow();

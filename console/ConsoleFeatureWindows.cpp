@@ -85,3 +85,15 @@ void CConsoleDlg::CloseAllFeatureWindows() {
         CloseFeatureWindow(*window);
     }
 }
+
+void CConsoleDlg::DestroyFeatureWindows() {
+    // The console's own destruction: the windows go now, while the console
+    // they report to is still whole. No loop runs by then: the console's
+    // modal loop returns only once every handler below it has returned.
+    for (QPointer<QWidget>* window :
+         {&m_verifyPinWindow, &m_modifyPinWindow, &m_keyHistoryWindow, &m_getKeyPressedWindow, &m_getKeyWindow,
+          &m_writeDisplayWindow, &m_displayPropertiesWindow, &m_pinPropertiesWindow, &m_speMessageWindow}) {
+        delete window->data();
+    }
+    m_featureWindowOpen = false;
+}

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "FeatureHarness.h"
 #include "features/DisplayPropertiesDlg.h"
@@ -207,6 +209,20 @@ TEST_F(KeypadWindows, PropertiesWindowsShowTheReadersValues) {
     EXPECT_EQ(pin->LinesField()->text(), "4");
     EXPECT_EQ(pin->ValidationField()->text(), "3");
     EXPECT_EQ(pin->TimeOutField()->text(), "60");
+}
+
+TEST_F(KeypadWindows, TagsBeyondTheTableAreListedAndUsedByTheirOwnCodes) {
+    const auto texts = ControlTexts(dlg);
+    for (const char* name : {"FEATURE_GET_TLV_PROPERTIES", "FEATURE_0x21"}) {
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), name), 1) << name;
+    }
+    EXPECT_EQ(dlg.m_featureCount, 9);
+    ASSERT_TRUE(ChooseControl(dlg, "FEATURE_0x21"));
+    TypeCommand(dlg, "AB");
+    trace.Mark();
+    Click(dlg, IDC_CONTROL);
+    EXPECT_EQ(trace.Calls(), (std::vector<std::string>{"Control 42330021 AB"}));
+    EXPECT_EQ(Response(dlg), "01 02 ");
 }
 
 TEST_F(KeypadWindows, ClosingEndsARunningLoopCleanly) {
