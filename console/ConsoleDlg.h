@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,7 @@ class CReaderWatcher;
 class CDropDownButton;
 class CMarkupTip;
 class CMaskedEdit;
+class CFeatureWindow;
 
 class CConsoleDlg : public QDialog {
     Q_OBJECT
@@ -134,6 +136,11 @@ private:
     void OpenFeatureWindow(features::FeatureWindow window, DWORD code);
     void OpenKeyHistoryWindow(DWORD code);
     void CloseFeatureWindow(QPointer<QWidget>& window);
+    // Keeps an opened window in its slot, shown and placed; its destruction
+    // clears m_featureWindowOpen. The PIN windows use it too.
+    void KeepFeatureWindow(QPointer<QWidget>& slot, CFeatureWindow* window);
+    // How a feature window reports a result: the console's status line.
+    std::function<void(PcscResult)> FeatureReport();
     void CloseAllFeatureWindows();
     void DestroyFeatureWindows();
     // The PIN windows and exchanges (ConsolePin.cpp).
