@@ -96,6 +96,7 @@ void CConsoleDlg::SetScreenWidthSource(ScreenWidthSource source) {
 }
 
 CConsoleDlg::~CConsoleDlg() {
+    DestroyFeatureWindows();
     if (m_hDevNotify) m_hDevNotify->Stop();
 }
 
@@ -247,6 +248,8 @@ void CConsoleDlg::BuildControls() {
     onClick(IDC_DEFAULT, &CConsoleDlg::OnDefault);
     onClick(IDC_RESPONSE_FORMAT, &CConsoleDlg::OnResponseFormat);
     connect(m_readerList, &QComboBox::activated, this, &CConsoleDlg::OnSelectReader);
+    connect(qobject_cast<QComboBox*>(Control(IDC_CONTROL_CODES)), &QComboBox::activated, this,
+            &CConsoleDlg::OnControlSelected);
     connect(m_commandField, &CMaskedEdit::TextEdited, this, &CConsoleDlg::OnCommandChanged);
 }
 
