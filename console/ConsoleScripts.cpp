@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include <functional>
+
 #include "console/ConsoleDlg.h"
 #include "console/ConsoleTexts.h"
 #include "console/QtText.h"
@@ -23,23 +25,23 @@ using namespace console;
 
 namespace {
 
-// While a player runs, Escape asks it to stop after the exchange in progress
-// and goes no further (it would otherwise act on whatever window has focus).
+// While a player runs, Escape in any of the program's windows asks it to stop
+// after the exchange in progress and goes no further.
 class PlayerEscapeFilter : public QObject {
 public:
-    explicit PlayerEscapeFilter(bool& stop) : m_stop(stop) { qApp->installEventFilter(this); }
+    explicit PlayerEscapeFilter(std::function<void()> stop) : m_stop(std::move(stop)) { qApp->installEventFilter(this); }
     ~PlayerEscapeFilter() override { qApp->removeEventFilter(this); }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
         if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape) return false;
-        m_stop = true;
+        m_stop();
         return true;
     }
 
 private:
-    bool& m_stop;
+    std::function<void()> m_stop;
 };
 
 }  // namespace
@@ -159,14 +161,10 @@ void CConsoleDlg::PlayCommandFile() {
     RunPlayer(&::PlayCommandFile);
 }
 
-void CConsoleDlg::StopPlayer() {
-    if (m_playerRunning) m_stopPlayer = true;
-}
-
 void CConsoleDlg::RunPlayer(unsigned (*player)(const PlayerHooks&)) {
     m_playerRunning = true;
     m_stopPlayer = false;
-    PlayerEscapeFilter escape(m_stopPlayer);
+    PlayerEscapeFilter escape([this] { StopPlayer(); });
     // The window may be replaced or closed while the player pumps messages.
     const QPointer<CCommandFileDlg> window = m_commandFileWindow;
     PlayerHooks hooks;
