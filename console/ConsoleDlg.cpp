@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -42,6 +43,13 @@ QFont DialogFont() {
 
 QRect ToPixels(const DialogRect& rect, const DialogBaseUnits& base) {
     return DialogRectToPixels(QRect(rect.x, rect.y, rect.width, rect.height), base);
+}
+
+// Whether setText(text) followed by placing the cursor at cursor would leave
+// the field as it is: same text, that cursor, no selection, nothing to undo.
+bool LineShows(const QLineEdit* field, const QString& text, qsizetype cursor) {
+    return field->text() == text && field->cursorPosition() == cursor && !field->hasSelectedText() &&
+           !field->isUndoAvailable() && !field->isRedoAvailable() && !field->isModified();
 }
 
 }  // namespace
@@ -330,23 +338,37 @@ bool CConsoleDlg::IsEnabled(int id) const {
     return widget && widget->isEnabled();
 }
 
-void CConsoleDlg::RefreshWindow() {
+void CConsoleDlg::RefreshWindow(bool withResponse) {
+    // A player refreshes twice per command, mostly with the texts already
+    // shown; a control is only touched when the push would change it, as
+    // every touch lays it out and repaints it.
     GetResultText(static_cast<std::uint32_t>(m_lastResult), m_statusText);
-    m_statusLine->setText(ToQString(m_statusText));
-    m_statusLine->setCursorPosition(0);
-    const QString response = ToQString(m_responseText);
+    const QString status = ToQString(m_statusText);
+    if (!LineShows(m_statusLine, status, 0)) {
+        m_statusLine->setText(status);
+        m_statusLine->setCursorPosition(0);
+    }
+    if (withResponse) ShowResponse(ToQString(m_responseText));
+    const QString name = ToQString(m_commandName);
+    if (!LineShows(m_commandNameField, name, name.size())) m_commandNameField->setText(name);
+}
+
+void CConsoleDlg::ShowResponse(const QString& response) {
     if (m_responseField->toPlainText() != response) m_responseField->setPlainText(response);
-    m_commandNameField->setText(ToQString(m_commandName));
 }
 
 void CConsoleDlg::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
+    const QFontMetrics metrics(m_versionFont);
+    const int top = height() - metrics.height();
+    // Most repaints are of a control that changed (a player's every step),
+    // far from the version line at the bottom.
+    if (event->rect().bottom() < top) return;
+    const QString version = ToQString(LoadString(IDS_VERSION));
+    const QRect line(0, top, metrics.horizontalAdvance(version) + 1, metrics.height());
+    if (!event->rect().intersects(line)) return;
     QPainter painter(this);
     painter.setFont(m_versionFont);
     painter.setPen(Qt::black);
-    const QFontMetrics metrics(m_versionFont);
-    const QString version = ToQString(LoadString(IDS_VERSION));
-    const int top = height() - metrics.height();
-    painter.drawText(QRect(0, top, metrics.horizontalAdvance(version) + 1, metrics.height()),
-                     Qt::AlignLeft | Qt::AlignTop, version);
+    painter.drawText(line, Qt::AlignLeft | Qt::AlignTop, version);
 }

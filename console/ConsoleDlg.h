@@ -96,7 +96,9 @@ private:
     void SetStartUpState();
     static int PrimaryScreenWidth();
     void ReadOsVersion();
-    void RefreshWindow();  // pushes the window data: status line, response, command name
+    // Pushes the window data: status line, response (unless withResponse is false), command name.
+    void RefreshWindow(bool withResponse = true);
+    void ShowResponse(const QString& response);
     void SetEnabled(std::initializer_list<int> ids, bool enabled);
     void SetVisible(std::initializer_list<int> ids, bool visible);
     bool IsEnabled(int id) const;

@@ -46,12 +46,16 @@ void CConsoleDlg::StoreResponse(const std::uint8_t* bytes, unsigned count) {
 
 void CConsoleDlg::TransmitCommand() {
     m_responseText.clear();
-    RefreshWindow();
+    // The cleared response is not drawn before the answer replaces it (the
+    // exchange runs no events), so it is pushed only if a box opens first:
+    // a play whose answers repeat leaves the field alone.
+    RefreshWindow(false);
     SetEnabled({IDC_RESPONSE_FORMAT}, true);
     m_commandText = m_commandField->GetText();
 
     const ExchangeOutcome outcome = ExchangeCommandText(m_reader, m_commandText, m_logEnabled ? &m_logFile : nullptr);
     m_lastResult = outcome.result;
+    if (outcome.logFailure != LogFailure::None) ShowResponse(QString());
     m_responseText = outcome.shownText;
     ShowLogFailure(outcome.logFailure);
     StoreResponse(outcome.answer.data(), outcome.answerLength);

@@ -16,6 +16,7 @@
 #include "widgets/DialogUnits.h"
 #include "widgets/DropDownButton.h"
 #include "widgets/KitImages.h"
+#include "widgets/SteadyScrollBar.h"
 
 using namespace scripts;
 
@@ -58,6 +59,7 @@ void CCommandFileDlg::BuildControls() {
     m_nameList->setGeometry(ToPixels(kNameListRect, base));
     m_nameList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_nameList->setUniformItemSizes(true);  // one line each: long files lay out at once
+    UseSteadyScrollBar(m_nameList);         // a play moves the selection row by row
     QPalette listPalette = m_nameList->palette();
     const QColor field((kNameListRgb >> 16) & 0xFF, (kNameListRgb >> 8) & 0xFF, kNameListRgb & 0xFF);
     listPalette.setColor(QPalette::Base, field);

@@ -14,6 +14,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include "readerlink/Cp1252.h"
 
@@ -86,10 +87,25 @@ void CMaskedEdit::ShowText(std::size_t cursor) {
         edit.setPosition(static_cast<int>(tailShown), QTextCursor::KeepAnchor);
         edit.insertText(wanted.mid(first, tailWanted - first));
     }
+    KeepShaping();
     QTextCursor c = textCursor();
-    c.setPosition(static_cast<int>(cursor));
-    setTextCursor(c);
+    if (c.hasSelection() || c.position() != static_cast<int>(cursor)) {
+        c.setPosition(static_cast<int>(cursor));
+        setTextCursor(c);
+    } else {
+        // The cursor is already there: only bring it into view, as placing it would.
+        ensureCursorVisible();
+    }
     m_syncing = false;
+}
+
+void CMaskedEdit::KeepShaping() {
+    // The whole mask is one paragraph of several hundred characters. Without
+    // a cache its layout drops the shaped glyphs after every layout, and the
+    // cursor placement and the next paint shape the whole paragraph again.
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (QTextLayout* layout = block.layout()) layout->setCacheEnabled(true);
+    }
 }
 
 bool CMaskedEdit::SelectionRange(std::size_t& from, std::size_t& to) const {

@@ -50,6 +50,7 @@ protected:
 
 private:
     void ShowText(std::size_t cursor);
+    void KeepShaping();
     bool SelectionRange(std::size_t& from, std::size_t& to) const;
     void MoveCursor(std::size_t pos, bool keepAnchor);
     void CutSelection();
