@@ -31,7 +31,11 @@ CMaskedEdit::CMaskedEdit(QWidget* parent) : QPlainTextEdit(parent) {
     setTabChangesFocus(true);
     setOverwriteMode(true);
     setAcceptDrops(false);
-    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Letters, digits and blanks in a fixed-pitch font need no shaping: glyph
+    // by glyph they look the same, and every change lays out the whole mask.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    setFont(font);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CMaskedEdit::SnapCursor);
     // Anything that changed the document behind the mask's back (a drag
