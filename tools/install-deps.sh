@@ -8,7 +8,8 @@ fi
 packages="build-essential cmake ninja-build pkg-config clang libclang-rt-dev
   qt6-base-dev libgl-dev libpcsclite-dev pcscd libhidapi-dev libudev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb x11-apps imagemagick fonts-dejavu-core binutils util-linux procps iproute2 mawk"
+  xvfb x11-apps imagemagick fonts-dejavu-core binutils util-linux procps iproute2 mawk
+  pcsc-tools"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
