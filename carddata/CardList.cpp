@@ -78,7 +78,10 @@ void CCardList::Load() {
     if (!std::filesystem::is_regular_file(m_path, error)) return;
     std::ifstream file(m_path, std::ios::binary);
     if (!file) return;
-    std::string text(kCardListMaxFileBytes + 1, '\0');
+    // Room for the file as it is now (one byte more tells a file over the
+    // bound), never more than the bound.
+    const std::uintmax_t size = std::filesystem::file_size(m_path, error);
+    std::string text(error ? kCardListMaxFileBytes + 1 : std::min<std::uintmax_t>(size, kCardListMaxFileBytes) + 1, '\0');
     file.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (file.bad()) return;
     text.resize(static_cast<std::size_t>(file.gcount()));
