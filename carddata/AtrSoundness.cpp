@@ -62,9 +62,7 @@ AtrSoundness CheckAtrSoundness(const std::uint8_t* atr, std::size_t length) {
 std::vector<std::string> AtrSoundnessLines(const AtrSoundness& s) {
     std::vector<std::string> lines;
 
-    if (s.chainCut) {
-        lines.push_back("TCK requirement unknown: a TD byte is missing");
-    } else if (s.tckRequired) {
+    if (s.tckRequired) {
         // Each protocol once, in the order the TD bytes first name it.
         std::string offered;
         bool named[16] = {};
@@ -74,6 +72,8 @@ std::vector<std::string> AtrSoundnessLines(const AtrSoundness& s) {
             offered += (offered.empty() ? "T=" : ", T=") + std::to_string(protocol);
         }
         lines.push_back("TCK required: " + offered + " offered");
+    } else if (s.chainCut) {
+        lines.push_back("TCK requirement unknown: a TD byte is missing");
     } else {
         lines.push_back("TCK not required: only T=0 offered");
     }

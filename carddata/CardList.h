@@ -90,8 +90,8 @@ private:
     std::vector<std::uint32_t> m_repeating;
 };
 
-// The list the console's status tree uses: the system list unless a test
-// names another before (or between) lookups.
+// The list the console's status tree uses (window thread only): the system
+// list unless a test names another before (or between) lookups.
 CCardList& SharedCardList();
 void SetSharedCardListPath(std::string path);
 

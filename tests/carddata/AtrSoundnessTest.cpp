@@ -98,6 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
         SoundnessCase{"TdChainCut", "3B 9F 96 80",
                       {"TCK requirement unknown: a TD byte is missing", "TCK absent",
                        "truncated: 20 bytes announced, 4 present"}},
+        // TD1 already names T=1: the TCK is due whatever the missing TD2 says.
+        SoundnessCase{"TdChainCutAfterT1", "3B 80 81",
+                      {"TCK required: T=1 offered", "TCK absent although required",
+                       "truncated: 5 bytes announced, 3 present"}},
         SoundnessCase{"InterfaceBytesCut", "3B F0 11",
                       {"TCK requirement unknown: a TD byte is missing", "TCK absent",
                        "truncated: 6 bytes announced, 3 present"}},
