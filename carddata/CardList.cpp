@@ -42,14 +42,22 @@ unsigned DigitOf(std::uint16_t single) {
 }
 
 // Counting sort of entry numbers into buckets, keeping the list's order in each.
-void FillBuckets(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& keyed, std::size_t keys,
-                 std::vector<std::uint32_t>& start, std::vector<std::uint32_t>& items) {
+template <typename Item>
+void FillBuckets(const std::vector<std::pair<std::uint32_t, Item>>& keyed, std::size_t keys,
+                 std::vector<std::uint32_t>& start, std::vector<Item>& items) {
     start.assign(keys + 1, 0);
-    for (const auto& [key, entry] : keyed) ++start[key + 1];
+    for (const auto& [key, item] : keyed) ++start[key + 1];
     for (std::size_t k = 0; k < keys; ++k) start[k + 1] += start[k];
-    items.assign(keyed.size(), 0);
+    items.assign(keyed.size(), Item{});
     std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
-    for (const auto& [key, entry] : keyed) items[fill[key]++] = entry;
+    for (const auto& [key, item] : keyed) items[fill[key]++] = item;
+}
+
+// The first four bytes of an ATR, zeros past its end, as one number.
+std::uint32_t Head(const std::uint8_t* atr, std::size_t length) {
+    std::uint32_t head = 0;
+    for (std::size_t i = 0; i < 4; ++i) head = head << 8 | (i < length ? atr[i] : 0u);
+    return head;
 }
 
 }  // namespace
@@ -202,8 +210,8 @@ bool CCardList::ParsePattern(std::string_view line, Entry& entry) {
 }
 
 void CCardList::BuildIndex() {
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> byKey;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> byLength;
+    std::vector<std::pair<std::uint32_t, Candidate>> byKey;
+    std::vector<std::pair<std::uint32_t, Candidate>> byLength;
     m_repeating.clear();
     for (std::uint32_t i = 0; i < m_entries.size(); ++i) {
         const Entry& entry = m_entries[i];
@@ -213,11 +221,17 @@ void CCardList::BuildIndex() {
         }
         const std::uint32_t bytes = entry.elementCount / 2;
         const Element* elements = m_elements.data() + entry.firstElement;
+        Candidate candidate{i, 0, 0};
+        for (std::uint32_t k = 0; k < 8; ++k) {
+            const bool fixed = k < entry.elementCount && IsSingleDigit(elements[k].digits);
+            candidate.headValue = candidate.headValue << 4 | (fixed ? DigitOf(elements[k].digits) : 0u);
+            candidate.headMask = candidate.headMask << 4 | (fixed ? 0xFu : 0u);
+        }
         if (bytes >= 2 && IsSingleDigit(elements[2].digits) && IsSingleDigit(elements[3].digits)) {
             const unsigned t0 = DigitOf(elements[2].digits) << 4 | DigitOf(elements[3].digits);
-            byKey.emplace_back(bytes * 256 + t0, i);
+            byKey.emplace_back(bytes * 256 + t0, candidate);
         } else {
-            byLength.emplace_back(bytes, i);
+            byLength.emplace_back(bytes, candidate);
         }
     }
     FillBuckets(byKey, (kIndexedBytes + 1) * 256, m_keyStart, m_byKey);
@@ -268,11 +282,15 @@ std::vector<std::string> CCardList::Lookup(const std::uint8_t* atr, std::size_t 
     if (!IsAvailable() || (atr == nullptr && length > 0)) return names;
 
     std::vector<std::uint32_t> matched;
-    auto tryBucket = [&](const std::vector<std::uint32_t>& start, const std::vector<std::uint32_t>& items,
+    const std::uint32_t head = Head(atr, length);
+    auto tryBucket = [&](const std::vector<std::uint32_t>& start, const std::vector<Candidate>& items,
                          std::size_t key) {
         if (key + 1 >= start.size()) return;
-        for (std::uint32_t k = start[key]; k < start[key + 1]; ++k)
-            if (MatchFixed(m_entries[items[k]], atr, length)) matched.push_back(items[k]);
+        for (std::uint32_t k = start[key]; k < start[key + 1]; ++k) {
+            const Candidate& candidate = items[k];
+            if ((head & candidate.headMask) != candidate.headValue) continue;
+            if (MatchFixed(m_entries[candidate.entry], atr, length)) matched.push_back(candidate.entry);
+        }
     };
     if (length <= kIndexedBytes) {
         if (length >= 2) tryBucket(m_keyStart, m_byKey, length * 256 + atr[1]);

@@ -79,13 +79,21 @@ private:
     std::vector<Element> m_elements;
     std::vector<std::string> m_descriptions;
     std::vector<Entry> m_entries;
+    // A fixed entry in an index bucket, with its first four bytes as value
+    // and mask (0 where a digit is not one fixed digit): most entries of a
+    // bucket are turned down on these alone, without reading the entry.
+    struct Candidate {
+        std::uint32_t entry = 0;
+        std::uint32_t headValue = 0;
+        std::uint32_t headMask = 0;
+    };
     // Entries without '*' whose T0 is one fixed byte, by (length, T0): the
     // entries of key k are m_byKey[m_keyStart[k] .. m_keyStart[k + 1]).
     std::vector<std::uint32_t> m_keyStart;
-    std::vector<std::uint32_t> m_byKey;
+    std::vector<Candidate> m_byKey;
     // Entries without '*' whose T0 has wildcards, by length, the same way.
     std::vector<std::uint32_t> m_lengthStart;
-    std::vector<std::uint32_t> m_byLength;
+    std::vector<Candidate> m_byLength;
     // Entries with '*': tried on every lookup.
     std::vector<std::uint32_t> m_repeating;
 };
