@@ -89,7 +89,8 @@ void CCardList::Load() {
     // Room for the file as it is now (one byte more tells a file over the
     // bound), never more than the bound.
     const std::uintmax_t size = std::filesystem::file_size(m_path, error);
-    std::string text(error ? kCardListMaxFileBytes + 1 : std::min<std::uintmax_t>(size, kCardListMaxFileBytes) + 1, '\0');
+    const std::size_t room = error ? kCardListMaxFileBytes : std::min<std::uintmax_t>(size, kCardListMaxFileBytes);
+    std::string text(room + 1, '\0');
     file.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (file.bad()) return;
     text.resize(static_cast<std::size_t>(file.gcount()));

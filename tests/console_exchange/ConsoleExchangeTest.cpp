@@ -385,7 +385,8 @@ TEST_F(ConsoleExchange, ParseAtrNamesTheCardAndJudgesItsTck) {
     ASSERT_NE(root, nullptr);
     ASSERT_EQ(root->childCount(), 7);
     std::vector<std::string> names, soundness;
-    for (int i = 0; i < root->child(5)->childCount(); ++i) names.push_back(FromQString(root->child(5)->child(i)->text(0)));
+    for (int i = 0; i < root->child(5)->childCount(); ++i)
+        names.push_back(FromQString(root->child(5)->child(i)->text(0)));
     for (int i = 0; i < root->child(6)->childCount(); ++i)
         soundness.push_back(FromQString(root->child(6)->child(i)->text(0)));
     EXPECT_EQ(FromQString(root->child(5)->text(0)), "Card names");
