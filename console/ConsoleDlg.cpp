@@ -14,10 +14,6 @@
 #include <QRadioButton>
 #include <QScreen>
 
-#include <sys/utsname.h>
-
-#include <cstdlib>
-
 #include "console/ConsoleTexts.h"
 #include "console/QtText.h"
 #include "console/ReaderWatcher.h"
@@ -32,6 +28,9 @@
 using namespace console;
 
 namespace {
+
+// Any major version above 4 takes the branch with the reader watcher.
+constexpr int kModernOsMajorVersion = 5;
 
 QColor FromRgb(std::uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
@@ -97,14 +96,16 @@ void CConsoleDlg::SetScreenWidthSource(ScreenWidthSource source) {
 }
 
 CConsoleDlg::~CConsoleDlg() {
+    DestroyFeatureWindows();
     if (m_hDevNotify) m_hDevNotify->Stop();
 }
 
 void CConsoleDlg::ReadOsVersion() {
-    // The reader-arrival and disconnect refresh behaviour is tied to systems
-    // newer than major version 4; the kernel's major version stands in for it.
-    utsname name{};
-    m_osMajorVersion = uname(&name) == 0 ? std::atoi(name.release) : 0;
+    // The reader watcher and the re-list after a disconnect belong to systems
+    // above major version 4. Every Linux the console runs on has what they
+    // need (the resource manager's reader-change notification), so the
+    // console always takes that branch; the kernel's version plays no part.
+    m_osMajorVersion = kModernOsMajorVersion;
 }
 
 void CConsoleDlg::BuildControls() {
@@ -247,6 +248,8 @@ void CConsoleDlg::BuildControls() {
     onClick(IDC_DEFAULT, &CConsoleDlg::OnDefault);
     onClick(IDC_RESPONSE_FORMAT, &CConsoleDlg::OnResponseFormat);
     connect(m_readerList, &QComboBox::activated, this, &CConsoleDlg::OnSelectReader);
+    connect(qobject_cast<QComboBox*>(Control(IDC_CONTROL_CODES)), &QComboBox::activated, this,
+            &CConsoleDlg::OnControlSelected);
     connect(m_commandField, &CMaskedEdit::TextEdited, this, &CConsoleDlg::OnCommandChanged);
 }
 

@@ -11,9 +11,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "features/Attributes.h"
+#include "features/ControlCodes.h"
 #include "readerlink/ReaderLink.h"
 #include "scripts/LogFile.h"
 
@@ -33,6 +36,7 @@ class CReaderWatcher;
 class CDropDownButton;
 class CMarkupTip;
 class CMaskedEdit;
+class CFeatureWindow;
 
 class CConsoleDlg : public QDialog {
     Q_OBJECT
@@ -53,6 +57,11 @@ public:
     // Runs a system-menu command (identifier with the low four bits cleared).
     void OnSysCommand(unsigned command);
 
+    // Escape never closes the window: it asks a running command player to
+    // stop. The players read m_stopPlayer between commands and clear it when
+    // they start.
+    void StopPlayer() { m_stopPlayer = true; }
+
     // Where start-up reads the screen width for its resolution warning
     // (default: the primary screen); null restores the default.
     using ScreenWidthSource = int (*)();
@@ -69,6 +78,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Start-up and construction (ConsoleDlg.cpp).
@@ -119,7 +129,33 @@ private:
     void FillControlList();
     bool DiscoverFeatures();  // true when the reader's features were found
     // Reads a vendor attribute in its text form into the status line.
-    void ReadVendorAttribute(unsigned tag);
+    void ReadVendorAttribute(unsigned tag, features::AttributeForm form = features::AttributeForm::Text);
+
+    // Control codes, reader features and attributes (ConsoleFeatures.cpp).
+    void OnControlSelected(int index);
+    void SendControlCommand();
+    void CloseFeatureWindows();
+    void ClearExchangeFields();
+    void ReadStandardAttribute(std::uint32_t attrId, features::AttributeForm form);
+    // The feature windows (ConsoleFeatureWindows.cpp): each opener binds its
+    // window to the reader link and the code it is given.
+    void OpenFeatureWindow(features::FeatureWindow window, DWORD code);
+    void OpenKeyHistoryWindow(DWORD code);
+    void CloseFeatureWindow(QPointer<QWidget>& window);
+    // Keeps an opened window in its slot, shown and placed; its destruction
+    // clears m_featureWindowOpen. The PIN windows use it too.
+    void KeepFeatureWindow(QPointer<QWidget>& slot, CFeatureWindow* window);
+    // How a feature window reports a result: the console's status line.
+    std::function<void(PcscResult)> FeatureReport();
+    void CloseAllFeatureWindows();
+    void DestroyFeatureWindows();
+    // The PIN windows and exchanges (ConsolePin.cpp).
+    void OpenVerifyPinWindow();
+    void OpenModifyPinWindow();
+    int VerifyPinVendor();
+    int ModifyPinVendor();
+    int VerifyPinPcscV2(DWORD code);
+    int ModifyPinPcscV2(DWORD code);
 
     // Exchange log (ConsoleExchange.cpp): opened at Establish, closed at Release.
     void OpenLogFile();
@@ -178,6 +214,22 @@ public:
     unsigned m_responseLength = 0;
     bool m_responseIsHex = true;
     bool m_playCommands = false;
+    bool m_stopPlayer = false;  // set by Escape (StopPlayer)
+
+    // Reader features: the table of the last discovery, the code
+    // "SCardControl" sends, and the windows one selection opened.
+    features::FeatureTable m_features;
+    DWORD m_controlCode = features::ControlCode(features::kVendorVerifyPinN);
+    bool m_featureWindowOpen = false;
+    QPointer<QWidget> m_verifyPinWindow;
+    QPointer<QWidget> m_modifyPinWindow;
+    QPointer<QWidget> m_keyHistoryWindow;       // "Get Key Pressed"
+    QPointer<QWidget> m_getKeyPressedWindow;    // "GetKey"
+    QPointer<QWidget> m_getKeyWindow;           // "GET KEY"
+    QPointer<QWidget> m_writeDisplayWindow;     // the message window
+    QPointer<QWidget> m_displayPropertiesWindow;
+    QPointer<QWidget> m_pinPropertiesWindow;
+    QPointer<QWidget> m_speMessageWindow;
 
 private:
     CLogFile m_logFile;

@@ -37,6 +37,10 @@ public:
 private:
     bool CardPresent() const;
     long Reply(const Answer& a, std::uint8_t* out, std::size_t outSize, std::size_t* returned);
+    // The code the scenario reports for a feature tag; 0 when none.
+    std::uint32_t FeatureCode(std::uint8_t tag) const;
+    // Keeps and traces what a display or PIN-message request shows.
+    void ShowOnDisplay(unsigned long code, const std::uint8_t* in, std::size_t inLength);
 
     std::mutex m_lock;
     Scenario m_s;
@@ -45,6 +49,7 @@ private:
     bool m_powered = false;
     Bytes m_atr;
     unsigned long m_protocol = 0;
+    Bytes m_display;  // the text the display shows
 };
 
 // Spaced upper-case hexadecimal, the trace's form of bytes.

@@ -1,0 +1,94 @@
+// Opening the feature windows a choice in the control list asks for. Each is
+// bound to the console's reader link and its feature's code, and reports its
+// results through the console's status line.
+#include "console/ConsoleDlg.h"
+#include "features/DisplayPropertiesDlg.h"
+#include "features/GetKeyDlg.h"
+#include "features/GetKeyPressedDlg.h"
+#include "features/KeyHistoryDlg.h"
+#include "features/PinPropertiesDlg.h"
+#include "features/SpeMessageDlg.h"
+#include "features/WriteDisplayDlg.h"
+
+using namespace features;
+
+void CConsoleDlg::KeepFeatureWindow(QPointer<QWidget>& slot, CFeatureWindow* window) {
+    slot = window;
+    // Closing any feature window lets the next selection open its own.
+    connect(window, &QObject::destroyed, this, [this] { m_featureWindowOpen = false; });
+    window->ShowPlaced();
+}
+
+std::function<void(PcscResult)> CConsoleDlg::FeatureReport() {
+    return [this](PcscResult result) {
+        m_lastResult = result;
+        RefreshWindow();
+    };
+}
+
+void CConsoleDlg::OpenFeatureWindow(FeatureWindow window, DWORD code) {
+    const CFeatureWindow::Report report = FeatureReport();
+    switch (window) {
+    case FeatureWindow::VerifyPin:
+        OpenVerifyPinWindow();
+        break;
+    case FeatureWindow::ModifyPin:
+        OpenModifyPinWindow();
+        break;
+    case FeatureWindow::GetKeyPressed:
+        KeepFeatureWindow(m_getKeyPressedWindow, new CGetKeyPressedDlg(this, &m_reader, code, report));
+        break;
+    case FeatureWindow::GetKey:
+        KeepFeatureWindow(m_getKeyWindow, new CGetKeyDlg(this, &m_reader, code, report));
+        break;
+    case FeatureWindow::SpeMessage:
+        KeepFeatureWindow(m_speMessageWindow, new CSpeMessageDlg(this, &m_reader, code, report));
+        break;
+    case FeatureWindow::PinProperties: {
+        auto* properties = new CPinPropertiesDlg(this, &m_reader, code, report);
+        KeepFeatureWindow(m_pinPropertiesWindow, properties);
+        properties->ReadPinProperties();
+        break;
+    }
+    case FeatureWindow::DisplayProperties: {
+        auto* properties = new CDisplayPropertiesDlg(this, &m_reader, code, report);
+        KeepFeatureWindow(m_displayPropertiesWindow, properties);
+        properties->ReadDisplayProperties();
+        break;
+    }
+    case FeatureWindow::WriteDisplay: {
+        auto* display = new CWriteDisplayDlg(this, &m_reader, code, m_features.CodeOf(kIfdDisplayProperties), report);
+        KeepFeatureWindow(m_writeDisplayWindow, display);
+        display->ReadDisplayLimits();
+        break;
+    }
+    case FeatureWindow::None:
+        break;
+    }
+}
+
+void CConsoleDlg::OpenKeyHistoryWindow(DWORD code) {
+    KeepFeatureWindow(m_keyHistoryWindow, new CKeyHistoryDlg(this, &m_reader, code, FeatureReport()));
+}
+
+void CConsoleDlg::CloseAllFeatureWindows() {
+    // The console goes: every window goes with it, a running loop after its
+    // poll in progress.
+    for (QPointer<QWidget>* window :
+         {&m_verifyPinWindow, &m_modifyPinWindow, &m_keyHistoryWindow, &m_getKeyPressedWindow, &m_getKeyWindow,
+          &m_writeDisplayWindow, &m_displayPropertiesWindow, &m_pinPropertiesWindow, &m_speMessageWindow}) {
+        CloseFeatureWindow(*window);
+    }
+}
+
+void CConsoleDlg::DestroyFeatureWindows() {
+    // The console's own destruction: the windows go now, while the console
+    // they report to is still whole. No loop runs by then: the console's
+    // modal loop returns only once every handler below it has returned.
+    for (QPointer<QWidget>* window :
+         {&m_verifyPinWindow, &m_modifyPinWindow, &m_keyHistoryWindow, &m_getKeyPressedWindow, &m_getKeyWindow,
+          &m_writeDisplayWindow, &m_displayPropertiesWindow, &m_pinPropertiesWindow, &m_speMessageWindow}) {
+        delete window->data();
+    }
+    m_featureWindowOpen = false;
+}
