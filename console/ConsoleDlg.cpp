@@ -67,12 +67,8 @@ CConsoleDlg::CConsoleDlg(QWidget* parent) : QDialog(parent) {
     }
     BuildMenus();
     RegisterToolTips();
-    // The command-file window comes with the command-file work; its default
-    // file is remembered meanwhile.
-    if (!m_commandFileWindowExists) {
-        m_commandFilePath = std::string(kDefaultCommandFile);
-        m_commandFileWindowExists = true;
-    }
+    ConnectCommandFile();
+    if (!m_commandFileWindowExists) EnsureCommandFileWindow();
     m_versionFont = QFont(ToQString(kVersionFont));
     m_versionFont.setPixelSize(kVersionFontPixels);
     m_versionFont.setBold(true);
@@ -97,6 +93,7 @@ void CConsoleDlg::SetScreenWidthSource(ScreenWidthSource source) {
 
 CConsoleDlg::~CConsoleDlg() {
     DestroyFeatureWindows();
+    DestroyCommandFileWindow();
     if (m_hDevNotify) m_hDevNotify->Stop();
 }
 

@@ -19,6 +19,7 @@
 #include "features/ControlCodes.h"
 #include "readerlink/ReaderLink.h"
 #include "scripts/LogFile.h"
+#include "scripts/CommandPlayer.h"
 
 class QAbstractButton;
 class QAction;
@@ -36,6 +37,7 @@ class CReaderWatcher;
 class CDropDownButton;
 class CMarkupTip;
 class CMaskedEdit;
+class CCommandFileDlg;
 class CFeatureWindow;
 
 class CConsoleDlg : public QDialog {
@@ -53,6 +55,9 @@ public:
 
     // The path chosen for the command-file window, kept until that window exists.
     const std::string& CommandFilePath() const { return m_commandFilePath; }
+    // The command-file window (null only while it is being replaced).
+    CCommandFileDlg* CommandFileWindow() const;
+    bool PlayerRunning() const { return m_playerRunning; }
 
     // Runs a system-menu command (identifier with the low four bits cleared).
     void OnSysCommand(unsigned command);
@@ -189,6 +194,22 @@ private:
     void SetUseLogFileEnabled(bool enabled);
     void CloseWindow();
 
+    // Command files and the players (ConsoleScripts.cpp).
+    void ConnectCommandFile();
+    void OpenCommandFileWindow(const std::string& path, const std::string& name);
+    void DestroyCommandFileWindow();  // saves its file first
+    void EnsureCommandFileWindow();
+    void OnCommandFileChosen(const QString& chosen);
+    bool ConfirmCreateCommandFile(const QString& chosen);
+    void OnAddCommand();
+    void OnCommandNameChange();
+    void ShowChosenCommand(int index);
+    bool LoadChosenCommand(int index);  // name and command into their fields
+    bool CardConnectionOpen() const;
+    void RepeatCommand();
+    void PlayCommandFile();
+    void RunPlayer(unsigned (*player)(const PlayerHooks&));
+
 public:
     // Fields shared with the other parts of the console.
     CReaderLink m_reader;
@@ -238,8 +259,9 @@ private:
     QHash<int, QAction*> m_commands;
     QMenu* m_systemMenu = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
-    QPointer<QWidget> m_commandFileWindow;
+    QPointer<CCommandFileDlg> m_commandFileWindow;
     bool m_commandFileWindowExists = false;
+    bool m_playerRunning = false;
     std::string m_commandFilePath;
     bool m_closing = false;
     QFont m_versionFont;

@@ -10,6 +10,7 @@
 #include "console/ConsoleDlg.h"
 #include "console/ConsoleTexts.h"
 #include "console/QtText.h"
+#include "scripts/CommandExchange.h"
 #include "widgets/MaskedEdit.h"
 #include "widgets/MessagePump.h"
 
@@ -49,25 +50,11 @@ void CConsoleDlg::TransmitCommand() {
     SetEnabled({IDC_RESPONSE_FORMAT}, true);
     m_commandText = m_commandField->GetText();
 
-    const CHexCodec codec;
-    std::uint8_t send[kExchangeBufferSize] = {};
-    unsigned sendLength = 0;
-    codec.HexToBytes(m_commandText, send, sizeof send, sendLength);  // its verdict is not consulted
-
-    std::uint8_t receive[kExchangeBufferSize] = {};
-    DWORD receiveLength = sizeof receive;
-    m_lastResult = m_reader.Transmit(send, sendLength, receive, &receiveLength);
-    unsigned received = 0;
-    if (m_lastResult == SCARD_S_SUCCESS) {
-        received = std::min<unsigned>(receiveLength, sizeof receive);
-        m_responseText = codec.BytesToHex(received, receive);
-        if (m_logEnabled) ShowLogFailure(m_logFile.WriteRecord("SCardTransmit", m_commandText, m_responseText));
-        if (received == 2) m_responseText = StatusWordText(receive[0], receive[1]);
-    } else {
-        m_responseText = kFailedAnswer;
-        if (m_logEnabled) ShowLogFailure(m_logFile.WriteRecord("SCardTransmit", m_commandText, kFailedAnswer));
-    }
-    StoreResponse(receive, received);
+    const ExchangeOutcome outcome = ExchangeCommandText(m_reader, m_commandText, m_logEnabled ? &m_logFile : nullptr);
+    m_lastResult = outcome.result;
+    m_responseText = outcome.shownText;
+    ShowLogFailure(outcome.logFailure);
+    StoreResponse(outcome.answer.data(), outcome.answerLength);
     RefreshWindow();
 
     // Let the window catch up before a player sends the next command.
@@ -77,8 +64,11 @@ void CConsoleDlg::TransmitCommand() {
 
 void CConsoleDlg::OnTransmitButton() {
     m_responseField->clear();
-    // Until the command players arrive the button runs one exchange.
-    TransmitCommand();
+    if (m_playCommands) {
+        PlayCommandFile();
+    } else {
+        RepeatCommand();
+    }
     m_commandField->setFocus();
 }
 

@@ -21,6 +21,7 @@
 #include "console/ConsoleTexts.h"
 #include "console/QtText.h"
 #include "console/ReaderWatcher.h"
+#include "scripts/CommandFileDlg.h"
 #include "widgets/MarkupTip.h"
 
 using namespace console;
@@ -106,7 +107,7 @@ void CConsoleDlg::OnOpenCommandFile() {
     dialog.setOption(QFileDialog::ReadOnly, false);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         // The command-file window is replaced by one for the chosen file.
-        m_commandFilePath = FromQString(dialog.selectedFiles().first());
+        OnCommandFileChosen(dialog.selectedFiles().first());
     }
     activateWindow();
 }
@@ -120,8 +121,9 @@ void CConsoleDlg::OnCreateCommandFile() {
     dialog.selectFile(QStringLiteral("*.phb"));
     // Asks before overwriting; a new file is what the user asked for.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        m_commandFilePath = FromQString(dialog.selectedFiles().first());
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() &&
+        ConfirmCreateCommandFile(dialog.selectedFiles().first())) {
+        OnCommandFileChosen(dialog.selectedFiles().first());
     }
     activateWindow();
 }
@@ -209,5 +211,6 @@ void CConsoleDlg::CloseWindow() {
     if (m_tray) m_tray->hide();
     if (m_hDevNotify) m_hDevNotify->Stop();
     if (m_logFile.IsOpen()) m_logFile.CloseLog();
+    DestroyCommandFileWindow();
     QDialog::reject();
 }

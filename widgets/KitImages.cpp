@@ -18,6 +18,7 @@ QString PathOf(KitImage image) {
         case KitImage::AttributesIcon: return QStringLiteral(":/cardbench/attributes.png");
         case KitImage::AddCommandIcon: return QStringLiteral(":/cardbench/add_command.png");
         case KitImage::ResponseFormatIcon: return QStringLiteral(":/cardbench/response_format.png");
+        case KitImage::DeleteCommandIcon: return QStringLiteral(":/cardbench/delete_command.png");
     }
     return {};
 }

@@ -13,6 +13,7 @@ enum class KitImage {
     AttributesIcon,  // the reader-attributes drop-down button (1049)
     AddCommandIcon,  // the add-command icon button (1019)
     ResponseFormatIcon,  // the response-format icon button (1048)
+    DeleteCommandIcon,   // the command-file window's delete button (1019 of dialog 103)
 };
 
 // Makes the kit's resources reachable (they live in a static library).

@@ -182,6 +182,33 @@ QImage AddCommand() {
     return image;
 }
 
+// Button 1019 of the command-file window: a page of commands with a cross.
+QImage DeleteCommand() {
+    QImage image = Blank(32, 32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath page;
+    page.moveTo(6, 3);
+    page.lineTo(19, 3);
+    page.lineTo(25, 9);
+    page.lineTo(25, 28);
+    page.lineTo(6, 28);
+    page.closeSubpath();
+    p.setPen(QPen(QColor(90, 96, 108), 1.2));
+    p.setBrush(QColor(250, 250, 246));
+    p.drawPath(page);
+    p.setPen(QPen(QColor(140, 146, 158), 1.4));
+    for (int i = 0; i < 4; ++i) p.drawLine(QPointF(9, 11 + i * 4), QPointF(20, 11 + i * 4));
+    const QColor red(200, 52, 44);
+    p.setPen(QPen(red.darker(140), 1));
+    p.setBrush(red);
+    p.drawEllipse(QPointF(23, 23), 7, 7);
+    p.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(20.5, 20.5), QPointF(25.5, 25.5));
+    p.drawLine(QPointF(25.5, 20.5), QPointF(20.5, 25.5));
+    return image;
+}
+
 // Button 1048: characters and hexadecimal, swapped.
 QImage ResponseFormat() {
     QImage image = Blank(32, 32);
@@ -288,7 +315,7 @@ int main(int argc, char** argv) {
         {"app.png", AppIcon(48)},           {"card_reader.png", CardAndReader()},
         {"logo.png", Logo()},               {"reconnect.png", Reconnect()},
         {"attributes.png", Attributes()},   {"add_command.png", AddCommand()},
-        {"response_format.png", ResponseFormat()}, {"reset_menu.png", ResetMenu()},
+        {"response_format.png", ResponseFormat()}, {"delete_command.png", DeleteCommand()}, {"reset_menu.png", ResetMenu()},
         {"attribute_menu.png", AttributeMenu()},
     };
     int failures = 0;

@@ -242,7 +242,8 @@ TEST(IconMenuTest, ImagesAreDrawnBesideTheItems) {
 
 TEST(IconMenuTest, KitPicturesAndImageStripsLoad) {
     for (KitImage image : {KitImage::AppIcon, KitImage::CardAndReader, KitImage::Logo, KitImage::ReconnectIcon,
-                           KitImage::AttributesIcon, KitImage::AddCommandIcon, KitImage::ResponseFormatIcon}) {
+                           KitImage::AttributesIcon, KitImage::AddCommandIcon, KitImage::ResponseFormatIcon,
+                           KitImage::DeleteCommandIcon}) {
         EXPECT_FALSE(KitPixmap(image).isNull()) << static_cast<int>(image);
     }
     for (const QList<QIcon>& strip : {ResetMenuImages(), AttributeMenuImages()}) {

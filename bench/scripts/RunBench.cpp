@@ -1,0 +1,173 @@
+// cardbench-run over 1,000 commands against the simulated reader, beside a
+// bare SCardTransmit loop of the same commands and beside scriptor (Debian's
+// pcsc-tools) given the same commands, all in one run under the private
+// pcscd (conf-one):
+//
+//   ninja run_scripts_run_bench
+//
+// The runner is measured in the process (RunCommandFile, output discarded)
+// and as the program (process start, connect and all). Prints the medians
+// and the runner's ratio to the bare loop.
+#include <benchmark/benchmark.h>
+
+#include <PCSC/winscard.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "readerlink/ReaderLink.h"
+#include "scripts/CommandRun.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kCommands = 1000;
+constexpr std::uint8_t kCommandBytes[] = {0x00, 0xA4, 0x04, 0x00};  // answered 90 00 by the simulated card
+
+struct Files {
+    fs::path dir;
+    fs::path phb;
+    fs::path scriptor;
+};
+
+const Files& Shared() {
+    static const Files files = [] {
+        Files f;
+        char pattern[] = "/tmp/scripts-run-bench-XXXXXX";
+        f.dir = mkdtemp(pattern) ? pattern : "/tmp";
+        f.phb = f.dir / "bench.phb";
+        f.scriptor = f.dir / "bench.txt";
+        std::ofstream phb(f.phb, std::ios::binary);
+        std::ofstream txt(f.scriptor, std::ios::binary);
+        phb << "[Command]\r\n";
+        for (int i = 0; i < kCommands; ++i) {
+            phb << "C" << 1000 + i << " = 00 A4 04 00 \r\n";
+            txt << "00 A4 04 00\n";
+        }
+        return f;
+    }();
+    return files;
+}
+
+std::string ReaderName() {
+    CReaderLink link;
+    link.SetMaxReaders(kReaderSlots);
+    if (link.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr) != 0 || link.ListReaders(nullptr) != 0) return {};
+    std::string name = link.ReaderName(0);
+    link.ReleaseContext();
+    return name;
+}
+
+void BM_BareTransmit1000(benchmark::State& state) {
+    CReaderLink link;
+    DWORD active = 0;
+    link.SetMaxReaders(kReaderSlots);
+    if (link.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr) != 0 || link.ListReaders(nullptr) != 0 ||
+        link.Connect(link.ReaderName(0), SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &active) != 0) {
+        state.SkipWithError("no card: run under tests/pcscd/with-private-pcscd.sh with conf-one");
+        return;
+    }
+    const SCARD_IO_REQUEST sendPci{link.ActiveProtocol(), sizeof(SCARD_IO_REQUEST)};
+    std::uint8_t receive[512];
+    for (auto _ : state) {
+        for (int i = 0; i < kCommands; ++i) {
+            DWORD length = sizeof receive;
+            if (SCardTransmit(link.CardHandle(), &sendPci, kCommandBytes, sizeof kCommandBytes, nullptr, receive,
+                              &length) != SCARD_S_SUCCESS) {
+                state.SkipWithError("transmit failed");
+                break;
+            }
+        }
+    }
+    link.Disconnect(SCARD_LEAVE_CARD);
+    link.ReleaseContext();
+}
+
+void BM_RunnerInProcess1000(benchmark::State& state) {
+    RunOptions options;
+    options.file = Shared().phb.string();
+    options.shareMode = SCARD_SHARE_SHARED;
+    std::ofstream discard("/dev/null");
+    std::ofstream errors("/dev/null");
+    for (auto _ : state) {
+        if (RunCommandFile(options, discard, errors) != kRunOk) {
+            state.SkipWithError("the run failed: run under tests/pcscd/with-private-pcscd.sh with conf-one");
+            break;
+        }
+    }
+}
+
+int System(const std::string& command) {
+    const int raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+void BM_RunnerProgram1000(benchmark::State& state) {
+    const std::string command = "'" + std::string(BENCHKIT_RUNNER) + "' --share shared '" + Shared().phb.string() +
+                                "' >/dev/null";
+    for (auto _ : state) {
+        if (System(command) != 0) {
+            state.SkipWithError("cardbench-run failed");
+            break;
+        }
+    }
+}
+
+void BM_Scriptor1000(benchmark::State& state) {
+    const std::string command =
+        "scriptor -r '" + ReaderName() + "' '" + Shared().scriptor.string() + "' >/dev/null 2>&1";
+    if (System("command -v scriptor >/dev/null") != 0) {
+        state.SkipWithError("scriptor not installed (Debian package pcsc-tools)");
+        return;
+    }
+    for (auto _ : state) {
+        if (System(command) != 0) {
+            state.SkipWithError("scriptor failed");
+            break;
+        }
+    }
+}
+
+BENCHMARK(BM_BareTransmit1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
+BENCHMARK(BM_RunnerInProcess1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
+BENCHMARK(BM_RunnerProgram1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
+BENCHMARK(BM_Scriptor1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.aggregate_name == "median") m_medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> m_medians;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    fs::remove_all(Shared().dir);
+    auto median = [&](const char* name) {
+        const auto it = reporter.m_medians.find(name);
+        return it == reporter.m_medians.end() ? 0.0 : it->second;
+    };
+    const double bare = median("BM_BareTransmit1000");
+    if (bare <= 0) return 1;
+    std::printf("median of %d commands: bare SCardTransmit %.1f ms, cardbench-run in process %.1f ms (ratio %.3f), "
+                "as a program %.1f ms (ratio %.3f), scriptor %.1f ms (ratio %.3f)\n",
+                kCommands, bare, median("BM_RunnerInProcess1000"), median("BM_RunnerInProcess1000") / bare,
+                median("BM_RunnerProgram1000"), median("BM_RunnerProgram1000") / bare, median("BM_Scriptor1000"),
+                median("BM_Scriptor1000") / bare);
+    return 0;
+}

@@ -1,0 +1,227 @@
+#include "scripts/CommandFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "carddata/HexCodec.h"
+
+namespace {
+
+char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(FoldCase(a[i]));
+        const auto y = static_cast<unsigned char>(FoldCase(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+std::string WithoutLineEnds(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text)
+        if (c != '\r' && c != '\n') out.push_back(c);
+    return out;
+}
+
+// Writes all of bytes or reports the cause.
+int WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int FindNextEntry(std::string_view text, std::string_view marker, char separator, std::size_t& position,
+                  std::string& name, std::string& value) {
+    // A position past 0 comes from a call that found the marker already.
+    std::size_t start = position + 1;
+    if (position == 0) {
+        const std::size_t h = text.find(marker);
+        if (h == std::string_view::npos) return -1;
+        start = h;
+    }
+    if (start >= text.size()) return -1;
+    const std::size_t e = text.find(separator, start);
+    if (e == std::string_view::npos) return -1;
+    position = e;
+
+    const std::size_t s = e == 0 ? std::string_view::npos : text.rfind('\n', e - 1);
+    const std::string_view segment = text.substr(s == std::string_view::npos ? 0 : s, e - (s == std::string_view::npos ? 0 : s));
+    if (segment.find_first_of("/;") != std::string_view::npos) return -2;
+
+    const std::size_t lf = text.find('\n', e + 1);
+    value = lf == std::string_view::npos ? std::string() : std::string(text.substr(e + 1, lf - e));
+    name.clear();
+    for (char c : segment)
+        if (c != ' ') name.push_back(c);
+    return 0;
+}
+
+std::string CleanCommandName(std::string_view name) { return WithoutLineEnds(name); }
+
+std::string CleanCommandText(std::string_view text) {
+    std::string out = WithoutLineEnds(text);
+    std::size_t first = 0;
+    while (first < out.size() && (out[first] < '0' || out[first] > 'F')) ++first;
+    out.erase(0, first);
+    return out;
+}
+
+std::vector<CommandEntry> ParseCommandFile(std::string_view text) {
+    std::vector<CommandEntry> entries;
+    std::size_t position = 0;
+    std::string name;
+    std::string value;
+    for (;;) {
+        const int result = FindNextEntry(text, kCommandSection, kCommandSeparator, position, name, value);
+        if (result == -1) break;
+        if (result == 0) entries.push_back({CleanCommandName(name), CleanCommandText(value)});
+    }
+    return entries;
+}
+
+std::string WriteCommandFile(const std::vector<CommandEntry>& entries) {
+    std::size_t size = 11;
+    for (const CommandEntry& entry : entries) size += entry.name.size() + entry.text.size() + 5;
+    std::string out;
+    out.reserve(size);
+    out.append("[Command]\r\n");
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        out.append(it->name).append(" = ").append(it->text).append("\r\n");
+    }
+    return out;
+}
+
+bool CommandBefore(const CommandEntry& a, const CommandEntry& b) {
+    if (const int c = CompareNoCase(a.name, b.name); c != 0) return c < 0;
+    if (a.name != b.name) return a.name < b.name;
+    return a.text < b.text;
+}
+
+std::size_t CCommandList::Add(std::string_view name, std::string_view text) {
+    CommandEntry entry{CleanCommandName(name), CleanCommandText(text)};
+    const auto at = std::upper_bound(m_entries.begin(), m_entries.end(), entry, CommandBefore);
+    const auto index = static_cast<std::size_t>(at - m_entries.begin());
+    m_entries.insert(at, std::move(entry));
+    return index;
+}
+
+void CCommandList::Assign(std::vector<CommandEntry> entries) {
+    std::stable_sort(entries.begin(), entries.end(), CommandBefore);
+    m_entries = std::move(entries);
+}
+
+void CCommandList::Remove(std::size_t index) {
+    if (index < m_entries.size()) m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+FileFailure CCommandList::Load(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        // A new or missing file is an empty list, said without a word.
+        return errno == ENOENT ? FileFailure::None : LogFailureFromErrno(errno);
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return LogFailureFromErrno(error);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return FileFailure::AccessDenied;
+    }
+    if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > kMaxCommandFileBytes) {
+        ::close(fd);
+        return FileFailure::InvalidFile;
+    }
+    std::string bytes;
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    // Reads to the end, whatever the size said: the file may change meanwhile.
+    for (;;) {
+        if (done == bytes.size()) {
+            if (bytes.size() >= kMaxCommandFileBytes) break;
+            bytes.resize(std::min(kMaxCommandFileBytes, bytes.size() + 4096));
+        }
+        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            ::close(fd);
+            return LogFailureFromErrno(error);
+        }
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    bytes.resize(done);
+    Assign(ParseCommandFile(bytes));
+    return FileFailure::None;
+}
+
+FileFailure CCommandList::Save(const std::string& path) const {
+    const std::string bytes = WriteCommandFile(m_entries);
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return LogFailureFromErrno(errno);
+
+    // The replacement keeps the old file's permissions; a new file gets the
+    // usual ones for a document.
+    struct stat old {};
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    int error = ::fchmod(fd, mode) != 0 ? errno : 0;
+    if (error == 0) error = WriteAll(fd, bytes);
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        return LogFailureFromErrno(error);
+    }
+    return FileFailure::None;
+}
+
+unsigned CommandTextToBytes(std::string_view text, std::uint8_t* out, std::size_t capacity) {
+    const CHexCodec codec;
+    unsigned count = 0;
+    if (codec.HexToBytes(text, out, capacity, count) == 0) return count;
+    // Not the spaced form: read each blank-separated token as packed digits.
+    count = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && text[i] == ' ') ++i;
+        std::size_t end = i;
+        while (end < text.size() && text[end] != ' ') ++end;
+        if (end > i && count < capacity) {
+            unsigned written = 0;
+            codec.PackedHexToBytes(text.substr(i, end - i), out + count, capacity - count, written);
+            count += written;
+        }
+        i = end;
+    }
+    return count;
+}
+
+std::string CommandFieldText(std::string_view storedText, std::size_t maxBytes) {
+    std::vector<std::uint8_t> bytes(storedText.size() + 1);
+    const unsigned count = CommandTextToBytes(storedText, bytes.data(), std::min(bytes.size(), maxBytes));
+    return CHexCodec().BytesToHex(count, bytes.data());
+}

@@ -1,0 +1,413 @@
+// The command-file window and the command players, driven through the main
+// window with real clicks and keys against a private pcscd and the simulated
+// "Scripts Sim Reader" (scripts.scn). What went to the card is read from the
+// reader's trace; what the files hold is read byte for byte.
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../console/ConsoleHarness.h"
+#include "../readerlink_pcscd/PcscdBench.h"
+#include "console/QtText.h"
+#include "scripts/CommandFileDlg.h"
+#include "widgets/MaskedEdit.h"
+
+using namespace console;
+using namespace harness;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kReaderPrefix[] = "Scripts Sim Reader";
+constexpr char kFailedAnswer[] = "xx xx xx xx xx";
+
+// The three commands of the lap cases, sorted A, B, C.
+const std::string kAbcFile = "[Command]\r\nC = 00 C3 00 00\r\nB = 00 B2 00 00\r\nA = 00 A1 00 00\r\n";
+const std::string kA = "Transmit 00 A1 00 00";
+const std::string kB = "Transmit 00 B2 00 00";
+const std::string kC = "Transmit 00 C3 00 00";
+
+std::string Read(const fs::path& path) { return bench::ReadFile(path.string()); }
+void Write(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+// Answers the modal windows that the console opens: a file dialog gets the
+// path set for it, a message box its Yes (or OK) button; their texts are kept.
+class ModalAnswerer : public QObject {
+public:
+    ModalAnswerer() {
+        connect(&m_timer, &QTimer::timeout, this, [this] { Answer(); });
+        m_timer.start(10);
+    }
+    QString fileToChoose;
+    std::vector<std::string> boxTexts;
+
+private:
+    void Answer() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxTexts.push_back(FromQString(box->text()));
+            QAbstractButton* yes = box->button(QMessageBox::Yes);
+            if (yes) {
+                yes->click();
+            } else {
+                box->accept();
+            }
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            dialog->selectFile(fileToChoose);
+            // Queued: its overwrite question runs a loop of its own, which
+            // this timer must be free to answer.
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        }
+    }
+    QTimer m_timer;
+};
+
+class ConsoleScripts : public testing::Test {
+protected:
+    void SetUp() override {
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+        ASSERT_EQ(bench::Ctl({"insert-card", "scripts", kReaderPrefix}), 0);
+        char pattern[] = "/tmp/console-scripts-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        m_oldDir = fs::current_path();
+        fs::current_path(m_dir);
+    }
+    void TearDown() override {
+        if (m_dlg) m_dlg->reject();
+        m_dlg.reset();
+        fs::current_path(m_oldDir);
+        if (!m_readOnly.empty()) ::umount(m_readOnly.c_str());
+        fs::remove_all(m_dir);
+    }
+
+    // Starts the console in the test's folder, where its default file lies.
+    void Start(const std::string& defaultFile = {}) {
+        if (!defaultFile.empty()) Write(m_dir / "Tav_PCSC.phb", defaultFile);
+        m_dlg = std::make_unique<CConsoleDlg>();
+        m_dlg->show();
+        ASSERT_NE(Window(), nullptr);
+    }
+    void Connect() {
+        Click(*m_dlg, IDC_ESTABLISH);
+        ASSERT_EQ(StateMismatches(*m_dlg, WindowState::ContextEstablished), "") << StatusLine(*m_dlg);
+        Click(*m_dlg, IDC_CONNECT);
+        ASSERT_EQ(StateMismatches(*m_dlg, WindowState::CardConnected), "") << StatusLine(*m_dlg);
+        m_trace.Mark();
+    }
+
+    CCommandFileDlg* Window() { return m_dlg->CommandFileWindow(); }
+    QListWidget* Names() { return Window()->findChild<QListWidget*>(QStringLiteral("1017")); }
+    QLineEdit* Loop() { return Window()->findChild<QLineEdit*>(QStringLiteral("1054")); }
+    CMaskedEdit* Field() { return qobject_cast<CMaskedEdit*>(m_dlg->Control(IDC_COMMAND)); }
+    QLineEdit* NameField() { return qobject_cast<QLineEdit*>(m_dlg->Control(IDC_COMMAND_NAME)); }
+    std::string Response() {
+        return FromQString(qobject_cast<QPlainTextEdit*>(m_dlg->Control(IDC_RESPONSE))->toPlainText());
+    }
+    std::vector<std::string> NameList() {
+        std::vector<std::string> names;
+        for (int i = 0; i < Names()->count(); ++i) names.push_back(FromQString(Names()->item(i)->text()));
+        return names;
+    }
+
+    void ClickName(int row) {
+        const QRect rect = Names()->visualItemRect(Names()->item(row));
+        QTest::mouseClick(Names()->viewport(), Qt::LeftButton, {}, rect.center());
+        QCoreApplication::processEvents();
+    }
+    // Types a count over the "Loop :" field's text.
+    void TypeLoop(const QString& keys) {
+        Loop()->setFocus();
+        QTest::keyClick(Loop(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(Loop(), keys);
+    }
+    void CheckPlayCommands() {
+        Click(*m_dlg, IDC_PLAY_COMMANDS);
+        ASSERT_TRUE(m_dlg->m_playCommands);
+    }
+    // The commands that reached the card since the mark.
+    std::vector<std::string> Sent() {
+        std::vector<std::string> sent;
+        for (const std::string& call : m_trace.Calls())
+            if (call.rfind("Transmit ", 0) == 0) sent.push_back(call);
+        return sent;
+    }
+    void OpenByMenu(unsigned command, const fs::path& file) {
+        m_answers.fileToChoose = QString::fromStdString(file.string());
+        m_dlg->OnSysCommand(command);
+        QCoreApplication::processEvents();
+    }
+    // A folder that nobody may write to, root included: a read-only bind
+    // mount inside the test run's private mount namespace.
+    bool MakeReadOnly(const fs::path& dir) {
+        if (geteuid() != 0) {
+            fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+            return true;
+        }
+        if (::mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0) return false;
+        m_readOnly = dir.string();
+        return ::mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+    }
+
+    RecordingPcsc m_pcsc;
+    ModalAnswerer m_answers;
+    std::unique_ptr<CConsoleDlg> m_dlg;
+    bench::TraceWatch m_trace{"trace-scripts.log"};
+    fs::path m_dir;
+    fs::path m_oldDir;
+    std::string m_readOnly;
+};
+
+TEST_F(ConsoleScripts, LoopCountThreeSendsThreeTimesAndCountsDown) {
+    Start();
+    Connect();
+    Field()->setFocus();
+    QTest::keyClicks(Field(), "00A40400");
+    TypeLoop(QStringLiteral("3 "));  // reads as 3; so each count the player shows is new text
+    ASSERT_EQ(Window()->m_loopCount, 3u);
+    std::vector<std::string> shown;
+    QObject::connect(Loop(), &QLineEdit::textChanged, [&](const QString& text) { shown.push_back(FromQString(text)); });
+    Click(*m_dlg, IDC_TRANSMIT);
+    EXPECT_EQ(Sent(), std::vector<std::string>(3, "Transmit 00 A4 04 00"));
+    EXPECT_EQ(shown, (std::vector<std::string>{"3", "2", "1"}));
+    EXPECT_EQ(Window()->m_loopCount, 1u);
+}
+
+TEST_F(ConsoleScripts, LapsStartAtTheSelectionThenAtTheLastClickedCommand) {
+    Start(kAbcFile);
+    ASSERT_EQ(NameList(), (std::vector<std::string>{"A", "B", "C"}));
+    Connect();
+
+    // Last clicked B, two laps: B, C, B, C.
+    ClickName(1);
+    CheckPlayCommands();
+    EXPECT_EQ(FromQString(NameField()->text()), "B");
+    TypeLoop(QStringLiteral("2"));
+    Click(*m_dlg, IDC_TRANSMIT);
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kB, kC, kB, kC}));
+    EXPECT_EQ(Loop()->text(), QStringLiteral("1"));
+
+    // Last clicked A, whose first exchange fails: the play stops with B
+    // selected and the count kept; the next play sends B, C, A, B, C.
+    ClickName(0);
+    TypeLoop(QStringLiteral("2"));
+    m_trace.Mark();
+    Click(*m_dlg, IDC_TRANSMIT);
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kA}));
+    EXPECT_EQ(Response(), kFailedAnswer);
+    EXPECT_EQ(Names()->currentRow(), 1);
+    EXPECT_EQ(Loop()->text(), QStringLiteral("2"));
+    m_trace.Mark();
+    Command(*m_dlg, ID_PLAY_COMMANDS);  // the menu command plays the same way
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kB, kC, kA, kB, kC}));
+}
+
+TEST_F(ConsoleScripts, FailingSecondCommandLeavesTheThirdSelected) {
+    Start("[Command]\r\nP3 = 00 C3 00 00\r\nP2 = 00 EE 00 00\r\nP1 = 00 B2 00 00\r\n");
+    Connect();
+    ClickName(0);
+    CheckPlayCommands();
+    Click(*m_dlg, IDC_TRANSMIT);
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kB, "Transmit 00 EE 00 00"}));
+    EXPECT_EQ(Response(), kFailedAnswer);
+    EXPECT_EQ(Names()->currentRow(), 2);
+}
+
+TEST_F(ConsoleScripts, CardRemovedDuringALoopStopsIt) {
+    Start();
+    Connect();
+    Field()->setFocus();
+    QTest::keyClicks(Field(), "00A40400");
+    TypeLoop(QStringLiteral("5"));
+    // The card goes once the field shows the second repetition's count.
+    bool removed = false;
+    QObject::connect(Loop(), &QLineEdit::textChanged, [&](const QString& text) {
+        if (text == QStringLiteral("4") && !removed) {
+            removed = true;
+            EXPECT_EQ(bench::Ctl({"remove-card", "scripts", kReaderPrefix}), 0);
+        }
+    });
+    Click(*m_dlg, IDC_TRANSMIT);
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(Sent(), std::vector<std::string>(2, "Transmit 00 A4 04 00"));  // the third never reached the card
+    EXPECT_EQ(Response(), kFailedAnswer);
+    EXPECT_EQ(Loop()->text(), QStringLiteral("1"));
+    EXPECT_EQ(m_pcsc.Calls("Transmit").size(), 3u);
+}
+
+TEST_F(ConsoleScripts, EscapeStopsALongPlayAndLeavesTheWindowOpen) {
+    Start();
+    Connect();
+    Field()->setFocus();
+    QTest::keyClicks(Field(), "00A40400");
+    TypeLoop(QStringLiteral("9999"));
+    // A second press and both menu commands during the play start nothing;
+    // Escape after the third exchange stops it after that exchange.
+    int answers = 0;
+    QObject::connect(qobject_cast<QPlainTextEdit*>(m_dlg->Control(IDC_RESPONSE)), &QPlainTextEdit::textChanged, [&] {
+        if (Response().empty() || ++answers != 3) return;
+        Click(*m_dlg, IDC_TRANSMIT);
+        Command(*m_dlg, ID_TRANSMIT);
+        Command(*m_dlg, ID_PLAY_COMMANDS);
+        QTest::keyClick(Field(), Qt::Key_Escape);
+    });
+    Click(*m_dlg, IDC_TRANSMIT);
+    EXPECT_EQ(Sent().size(), 3u);
+    EXPECT_FALSE(m_dlg->PlayerRunning());
+    EXPECT_TRUE(m_dlg->isVisible());
+    EXPECT_EQ(Loop()->text(), QStringLiteral("1"));
+}
+
+TEST_F(ConsoleScripts, StoredTextsGoOutAsTheirBytesWhateverTheSpacing) {
+    Start("[Command]\r\nPACKED = 00A40400\r\nDOUBLE = 00  a4  04  00\r\nSINGLE = 0 A4 4 0\r\n");
+    ASSERT_EQ(NameList(), (std::vector<std::string>{"DOUBLE", "PACKED", "SINGLE"}));
+    Connect();
+    for (int row = 0; row < 3; ++row) {
+        ClickName(row);
+        EXPECT_EQ(Field()->GetText().substr(0, 12), "00 A4 04 00 ") << row;
+        Click(*m_dlg, IDC_TRANSMIT);
+    }
+    EXPECT_EQ(Sent(), std::vector<std::string>(3, "Transmit 00 A4 04 00"));
+}
+
+TEST_F(ConsoleScripts, EmptyListOrNoSelectionPlaysNothing) {
+    Start(kAbcFile);
+    Connect();
+    ClickName(1);
+    CheckPlayCommands();
+    Click(*m_dlg, IDC_TRANSMIT);  // one lap from B
+    m_trace.Mark();
+    // Delete the selected entry with the window's button: no selection is left.
+    ClickName(2);
+    QTest::mouseClick(Window()->findChild<QAbstractButton*>(QStringLiteral("1019")), Qt::LeftButton);
+    EXPECT_EQ(NameList(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(Names()->currentRow(), -1);
+    Click(*m_dlg, IDC_TRANSMIT);
+    ClickName(0);
+    QTest::mouseClick(Window()->findChild<QAbstractButton*>(QStringLiteral("1019")), Qt::LeftButton);
+    ClickName(0);
+    QTest::mouseClick(Window()->findChild<QAbstractButton*>(QStringLiteral("1019")), Qt::LeftButton);
+    EXPECT_TRUE(NameList().empty());
+    Click(*m_dlg, IDC_TRANSMIT);
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(ConsoleScripts, AddedCommandsAreSavedAtCloseAndEmptyNamesAddNothing) {
+    Start();
+    Connect();
+    auto add = [&](const char* name, const char* command) {
+        NameField()->setFocus();
+        QTest::keyClick(NameField(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(NameField(), Qt::Key_Delete);
+        QTest::keyClicks(NameField(), QString::fromLatin1(name));
+        Field()->ClearText();
+        Field()->setFocus();
+        QTest::keyClicks(Field(), command);
+        Click(*m_dlg, IDC_ADD_COMMAND);
+    };
+    add("select", "00A40400");
+    add("", "80CA0000");      // no name: nothing added, nothing said
+    add("Select", "00B00000");  // equal ignoring case: its own entry and text
+    ASSERT_EQ(NameList(), (std::vector<std::string>{"Select", "select"}));
+    EXPECT_TRUE(m_answers.boxTexts.empty());
+    m_dlg->reject();
+    const std::string field = std::string(260 * 3 - 1 - 11, ' ');
+    EXPECT_EQ(Read(m_dir / "Tav_PCSC.phb"), "[Command]\r\nselect = 00 A4 04 00" + field +
+                                                "\r\nSelect = 00 B0 00 00" + field + "\r\n");
+    // The next start finds them, each with its own text.
+    m_dlg.reset();
+    Start();
+    ClickName(0);
+    EXPECT_EQ(Field()->GetText().substr(0, 12), "00 B0 00 00 ");
+    ClickName(1);
+    EXPECT_EQ(Field()->GetText().substr(0, 12), "00 A4 04 00 ");
+}
+
+TEST_F(ConsoleScripts, FilesGoBackWhereTheyWereReadAfterAnotherFolderBecameCurrent) {
+    Start("[Command]\r\nHOME = 00 A4 04 00\r\n");
+    const fs::path other = m_dir / "other";
+    fs::create_directory(other);
+    Write(other / "bench.phb", "[Command]\r\nAWAY = 00 B2 00 00\r\n");
+
+    OpenByMenu(IDM_OPEN_COMMAND_FILE, other / "bench.phb");
+    ASSERT_EQ(Window()->FileName(), "bench.phb");
+    EXPECT_EQ(Window()->windowTitle(), QStringLiteral("bench.phb"));
+    EXPECT_EQ(fs::current_path(), other);
+    EXPECT_EQ(NameList(), (std::vector<std::string>{"AWAY"}));
+    EXPECT_EQ(Read(m_dir / "Tav_PCSC.phb"), "[Command]\r\nHOME = 00 A4 04 00\r\n");
+    EXPECT_FALSE(fs::exists(other / "Tav_PCSC.phb"));
+
+    // Create NEW on an existing file (overwrite confirmed) loads it, empties nothing.
+    OpenByMenu(IDM_CREATE_COMMAND_FILE, m_dir / "Tav_PCSC.phb");
+    EXPECT_EQ(NameList(), (std::vector<std::string>{"HOME"}));
+    // Create NEW on a missing file asks first, then starts an empty list.
+    OpenByMenu(IDM_CREATE_COMMAND_FILE, other / "new.phb");
+    EXPECT_TRUE(NameList().empty());
+    EXPECT_FALSE(fs::exists(other / "new.phb"));
+    m_dlg->reject();
+    EXPECT_EQ(Read(other / "new.phb"), "[Command]\r\n");
+    EXPECT_EQ(Read(other / "bench.phb"), "[Command]\r\nAWAY = 00 B2 00 00\r\n");
+}
+
+TEST_F(ConsoleScripts, SaveIntoAnUnwritableFolderKeepsTheOldFile) {
+    const fs::path locked = m_dir / "locked";
+    fs::create_directory(locked);
+    const std::string old = "[Command]\r\nKEEP = 00 A4 04 00\r\n";
+    Write(locked / "kept.phb", old);
+    Start();
+    OpenByMenu(IDM_OPEN_COMMAND_FILE, locked / "kept.phb");
+    ASSERT_EQ(NameList(), (std::vector<std::string>{"KEEP"}));
+    QTest::mouseClick(Window()->findChild<QAbstractButton*>(QStringLiteral("1019")), Qt::LeftButton);
+    ASSERT_TRUE(NameList().empty());
+    ASSERT_TRUE(MakeReadOnly(locked));
+    m_answers.boxTexts.clear();
+    m_dlg->reject();
+    EXPECT_EQ(m_answers.boxTexts, (std::vector<std::string>{"Acc\xE9s au fichier refus\xE9"}));
+    EXPECT_EQ(Read(locked / "kept.phb"), old);
+}
+
+TEST_F(ConsoleScripts, LoopFieldRefusesWhatIsNotACountFromOneTo9999) {
+    Start();
+    TypeLoop(QStringLiteral("12"));
+    EXPECT_EQ(Window()->m_loopCount, 12u);
+    const std::string message = "Tapez un nombre entier compris entre 1 et 9999.";
+    // Each key is judged as it is typed: "10000" counts up to 1000, and its last digit is refused.
+    struct Case {
+        const char* keys;
+        unsigned count;
+    };
+    for (const Case& c : {Case{"0", 12}, Case{"x", 12}, Case{"10000", 1000}, Case{"-", 1000}}) {
+        m_answers.boxTexts.clear();
+        TypeLoop(QString::fromLatin1(c.keys));
+        EXPECT_EQ(m_answers.boxTexts, std::vector<std::string>{message}) << c.keys;
+        EXPECT_EQ(Window()->m_loopCount, c.count) << c.keys;
+        EXPECT_EQ(Loop()->text(), QString::number(c.count)) << c.keys;
+    }
+    // Escape with no player running leaves the window where it is.
+    QTest::keyClick(Names(), Qt::Key_Escape);
+    EXPECT_TRUE(Window()->isVisible());
+}
+
+}  // namespace
