@@ -82,3 +82,63 @@ std::string VendorRequestText(const std::string& structureText, std::string_view
 
 // The status-line text shown when a request does not fit its buffer.
 std::string PinRequestTooLongText(std::size_t byteCount);
+
+// The parameter windows' rows: label and the field it edits, in window order.
+template <class Fields>
+struct PinFieldRow {
+    std::string_view label;
+    std::string Fields::*member;
+};
+
+inline constexpr PinFieldRow<VerifyPinFields> kVerifyPinRows[] = {
+    {"bTimeOut:", &VerifyPinFields::timeOut},
+    {"bmFormatString:", &VerifyPinFields::formatString},
+    {"bmPINBlockString:", &VerifyPinFields::pinBlockString},
+    {"bmPINLengthFormat:", &VerifyPinFields::pinLengthFormat},
+    {"wPINMaxExtraDigit(2 bytes):", &VerifyPinFields::pinMaxExtraDigit},
+    {"bEntryValidationCondition:", &VerifyPinFields::entryValidationCondition},
+    {"bNumberMessage:", &VerifyPinFields::numberMessage},
+    {"wLangId:", &VerifyPinFields::langId},
+    {"bMsgIndex:", &VerifyPinFields::msgIndex},
+};
+
+inline constexpr PinFieldRow<ModifyPinFields> kModifyPinRows[] = {
+    {"bTimeOut:", &ModifyPinFields::timeOut},
+    {"bmFormatString:", &ModifyPinFields::formatString},
+    {"bmPINBlockString:", &ModifyPinFields::pinBlockString},
+    {"bmPINLengthFormat:", &ModifyPinFields::pinLengthFormat},
+    {"bInsertionOffsetOld", &ModifyPinFields::insertionOffsetOld},
+    {"bInsertionOffsetNew", &ModifyPinFields::insertionOffsetNew},
+    {"wPINMaxExtraDigit(2 bytes):", &ModifyPinFields::pinMaxExtraDigit},
+    {"bConfirmPin", &ModifyPinFields::confirmPin},
+    {"bEntryValidationCondition:", &ModifyPinFields::entryValidationCondition},
+    {"bNumberMessage:", &ModifyPinFields::numberMessage},
+    {"wLangId:", &ModifyPinFields::langId},
+    {"bMsgIndex:", &ModifyPinFields::msgIndex},
+    {"bMsgIndex2", &ModifyPinFields::msgIndex2},
+    {"bMsgIndex3", &ModifyPinFields::msgIndex3},
+};
+
+// Window texts.
+inline constexpr std::string_view kVerifyPinTitle = "Verify Pin Value";
+inline constexpr std::string_view kVerifyPinGroup = "Verify PIN (hex)";
+inline constexpr std::string_view kModifyPinTitle = "Modify Pin Value";
+inline constexpr std::string_view kModifyPinGroup = "Modify PIN (hex)";
+inline constexpr std::string_view kPinPromptTitle = "PIN Code";
+inline constexpr std::string_view kPinPromptText = "Please Enter Your PinCode.";
+
+// Edit fields of the parameter windows are painted on this colour (0xBBGGRR).
+inline constexpr std::uint32_t kPinFieldColour = 0xB7BDBD;
+// The parameter windows keep this far from the screen's right and bottom edges.
+inline constexpr int kPinWindowRightMargin = 100;
+inline constexpr int kPinWindowBottomMargin = 150;
+
+// Operation names of the exchange log.
+inline constexpr std::string_view kLogVerifyPinPcsc = "SCardVerifyPinControlPCSCV2";
+inline constexpr std::string_view kLogModifyPinPcsc = "SCardModifyPinControlPCSCV2";
+inline constexpr std::string_view kLogVerifyPinVendor = "SCardVerifyPinControl";
+inline constexpr std::string_view kLogModifyPinVendor = "SCardModifyPinControl";
+
+// Answer sizes: the part 10 path takes any answer, the maker's path a status word.
+inline constexpr std::size_t kPcscPinAnswerSize = 512;
+inline constexpr std::size_t kVendorPinAnswerSize = 4;
