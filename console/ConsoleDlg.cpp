@@ -247,6 +247,8 @@ void CConsoleDlg::BuildControls() {
     onClick(IDC_DEFAULT, &CConsoleDlg::OnDefault);
     onClick(IDC_RESPONSE_FORMAT, &CConsoleDlg::OnResponseFormat);
     connect(m_readerList, &QComboBox::activated, this, &CConsoleDlg::OnSelectReader);
+    connect(qobject_cast<QComboBox*>(Control(IDC_CONTROL_CODES)), &QComboBox::activated, this,
+            &CConsoleDlg::OnControlSelected);
     connect(m_commandField, &CMaskedEdit::TextEdited, this, &CConsoleDlg::OnCommandChanged);
 }
 

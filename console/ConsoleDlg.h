@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "features/Attributes.h"
+#include "features/ControlCodes.h"
 #include "readerlink/ReaderLink.h"
 #include "scripts/LogFile.h"
 
@@ -119,7 +121,26 @@ private:
     void FillControlList();
     bool DiscoverFeatures();  // true when the reader's features were found
     // Reads a vendor attribute in its text form into the status line.
-    void ReadVendorAttribute(unsigned tag);
+    void ReadVendorAttribute(unsigned tag, features::AttributeForm form = features::AttributeForm::Text);
+
+    // Control codes, reader features and attributes (ConsoleFeatures.cpp).
+    void OnControlSelected(int index);
+    void SendControlCommand();
+    void CloseFeatureWindows();
+    void ClearExchangeFields();
+    void ReadStandardAttribute(std::uint32_t attrId, features::AttributeForm form);
+    // The feature windows (ConsoleFeatureWindows.cpp): each opener binds its
+    // window to the reader link and the code it is given.
+    void OpenFeatureWindow(features::FeatureWindow window, DWORD code);
+    void OpenKeyHistoryWindow(DWORD code);
+    void CloseFeatureWindow(QPointer<QWidget>& window);
+    // The PIN windows and exchanges (ConsolePin.cpp).
+    void OpenVerifyPinWindow();
+    void OpenModifyPinWindow();
+    int VerifyPinVendor();
+    int ModifyPinVendor();
+    int VerifyPinPcscV2(DWORD code);
+    int ModifyPinPcscV2(DWORD code);
 
     // Exchange log (ConsoleExchange.cpp): opened at Establish, closed at Release.
     void OpenLogFile();
@@ -178,6 +199,21 @@ public:
     unsigned m_responseLength = 0;
     bool m_responseIsHex = true;
     bool m_playCommands = false;
+
+    // Reader features: the table of the last discovery, the code
+    // "SCardControl" sends, and the windows one selection opened.
+    features::FeatureTable m_features;
+    DWORD m_controlCode = features::ControlCode(features::kVendorVerifyPinN);
+    bool m_featureWindowOpen = false;
+    QPointer<QWidget> m_verifyPinWindow;
+    QPointer<QWidget> m_modifyPinWindow;
+    QPointer<QWidget> m_keyHistoryWindow;       // "Get Key Pressed"
+    QPointer<QWidget> m_getKeyPressedWindow;    // "GetKey"
+    QPointer<QWidget> m_getKeyWindow;           // "GET KEY"
+    QPointer<QWidget> m_writeDisplayWindow;     // the message window
+    QPointer<QWidget> m_displayPropertiesWindow;
+    QPointer<QWidget> m_pinPropertiesWindow;
+    QPointer<QWidget> m_speMessageWindow;
 
 private:
     CLogFile m_logFile;

@@ -298,9 +298,11 @@ TEST_F(ConsoleExchange, ConnectRecognisesTheMakersReader) {
     Establish();
     m_pcsc.Clear();
     Connect();
+    // The feature request comes first, then the manufacturer name.
     const auto controls = m_pcsc.Calls("Control");
-    ASSERT_EQ(controls.size(), 1u);
-    EXPECT_EQ(controls[0].a, static_cast<std::uint32_t>(SCARD_CTL_CODE(2049)));
+    ASSERT_EQ(controls.size(), 2u);
+    EXPECT_EQ(controls[0].a, static_cast<std::uint32_t>(CM_IOCTL_GET_FEATURE_REQUEST));
+    EXPECT_EQ(controls[1].a, static_cast<std::uint32_t>(SCARD_CTL_CODE(2049)));
     EXPECT_EQ(StatusLine(m_dlg), "");
     EXPECT_TRUE(m_dlg.m_makerReader);
     // The answer is kept for the response-format button, the field is not touched.

@@ -1,0 +1,221 @@
+// Control codes, the reader's features and its attributes through the main
+// window, against the private pcscd with the demo PIN pad and a plain reader
+// of another maker.
+#include <QAction>
+#include <QMenu>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "../readerlink_pcscd/PcscdBench.h"
+#include "FeatureHarness.h"
+
+using namespace console;
+using namespace harness;
+using namespace fharness;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ConsoleControl : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(bench::Ctl({"insert-card", "demo", "TAV Bench PinPad"}), 0);
+        ASSERT_EQ(bench::Ctl({"insert-card", "plain", "Plain Sim Reader"}), 0);
+        char pattern[] = "/tmp/console-control-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        m_oldDir = fs::current_path();
+        fs::current_path(m_dir);
+        dlg.show();
+        demoTrace.Mark();
+    }
+    void TearDown() override {
+        dlg.reject();
+        fs::current_path(m_oldDir);
+        fs::remove_all(m_dir);
+    }
+    void ConnectTo(int reader) {
+        Click(dlg, IDC_ESTABLISH);
+        ASSERT_EQ(StateMismatches(dlg, WindowState::ContextEstablished), "") << StatusLine(dlg);
+        ChooseReader(dlg, reader);
+        Click(dlg, IDC_CONNECT);
+        ASSERT_EQ(StateMismatches(dlg, WindowState::CardConnected), "") << StatusLine(dlg);
+    }
+    // The status line after choosing an attribute menu entry.
+    std::string ReadAttribute(int command) {
+        emit qobject_cast<QToolButton*>(dlg.Control(IDC_ATTRIBUTES))->menu()->aboutToShow();
+        QAction* action = dlg.MenuCommand(command);
+        if (!action || !action->isEnabled()) return "<greyed>";
+        action->trigger();
+        QCoreApplication::processEvents();
+        return StatusLine(dlg);
+    }
+    std::string LogBytes() {
+        for (const auto& entry : fs::directory_iterator(m_dir))
+            if (entry.path().extension() == ".log") return bench::ReadFile(entry.path().string());
+        return "<no log>";
+    }
+
+    fs::path m_dir;
+    fs::path m_oldDir;
+    RecordingPcsc pcsc;
+    bench::TraceWatch demoTrace{"trace-demo.log"};
+    CConsoleDlg dlg;
+};
+
+const std::vector<std::string> kFixedShown = {
+    "SELECT AN IOCTL",
+    "IOCTL_SMARTCARD_VENDOR_IFD_EXCHANGE",
+    "IOCTL_SMARTCARD_VENDOR_SAM_EXCHANGE",
+    "IOCTL_SMARTCARD_VENDOR_GET_ATTRIBUTE",
+    "IOCTL_SMARTCARD_VENDOR_SET_ATTRIBUTE",
+    "IOCTL_SMARTCARD_VENDOR_SWITCH_SPEED",
+    "IOCTL_SMARTCARD_VENDOR_VERIFY_PIN",
+    "IOCTL_SMARTCARD_VENDOR_DISPLAY",
+    "IOCTL_SMARTCARD_VENDOR_MODIFY_PIN",
+};
+
+// The features of demo.scn by their names.
+const std::vector<std::string> kDemoFeatures = {
+    "FEATURE_VERIFY_PIN_START",  "FEATURE_VERIFY_PIN_FINISH", "FEATURE_MODIFY_PIN_START",
+    "FEATURE_MODIFY_PIN_FINISH", "FEATURE_GET_KEY_PRESSED",   "FEATURE_VERIFY_PIN_DIRECT",
+    "FEATURE_MODIFY_PIN_DIRECT", "FEATURE_IFD_PIN_PROP",      "FEATURE_SET_SPE_MESSAGE",
+    "FEATURE_WRITE_DISPLAY",     "FEATURE_GET_KEY",           "FEATURE_IFD_DISPLAY_PROPERTIES",
+};
+
+std::vector<std::string> Sorted(std::vector<std::string> texts) {
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+TEST_F(ConsoleControl, ConnectListsTheTwelveFeaturesSorted) {
+    ConnectTo(0);
+    std::vector<std::string> expected = kFixedShown;
+    expected.insert(expected.end(), kDemoFeatures.begin(), kDemoFeatures.end());
+    // Upper case throughout, so plain byte order is the list's order.
+    EXPECT_EQ(ControlTexts(dlg), Sorted(expected));
+    EXPECT_EQ(FromQString(ReaderList(dlg)->itemText(0)), std::string(kDemoReader) + " PCSC V2 with 12 Feature(s)");
+    EXPECT_EQ(FromQString(ReaderList(dlg)->itemText(1)), kPlainReader);
+    EXPECT_EQ(ReaderList(dlg)->currentIndex(), 0);
+    EXPECT_EQ(dlg.m_featureCount, 12);
+    EXPECT_TRUE(dlg.m_features.m_keyPollingSupported);
+    EXPECT_EQ(StatusLine(dlg), "");
+    EXPECT_TRUE(dlg.m_makerReader);
+}
+
+TEST_F(ConsoleControl, TypedInputReachesTheReaderWithTheChosenCode) {
+    ConnectTo(0);
+    ASSERT_TRUE(ChooseControl(dlg, "IOCTL_SMARTCARD_VENDOR_IFD_EXCHANGE"));
+    TypeCommand(dlg, "0102A0");
+    demoTrace.Mark();
+    Click(dlg, IDC_CONTROL);
+    const auto calls = demoTrace.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0], "Control 42000800 01 02 A0");
+    EXPECT_EQ(Response(dlg), "90 00 ");
+    EXPECT_EQ(StatusLine(dlg), ResultText(0));
+    EXPECT_EQ(dlg.m_responseLength, 2u);
+    EXPECT_EQ(dlg.m_responseBytes[0], 0x90);
+    EXPECT_TRUE(Button(dlg, IDC_RESPONSE_FORMAT)->isEnabled());
+
+    // "Select an IOCTL" leaves the code chosen before it.
+    ASSERT_TRUE(ChooseControl(dlg, "IOCTL_SMARTCARD_VENDOR_DISPLAY"));
+    ASSERT_TRUE(ChooseControl(dlg, "Select an IOCTL"));
+    TypeCommand(dlg, "55");
+    demoTrace.Mark();
+    Click(dlg, IDC_CONTROL);
+    ASSERT_EQ(demoTrace.Calls().size(), 1u);
+    EXPECT_EQ(demoTrace.Calls()[0], "Control 42000BD4 55");
+}
+
+TEST_F(ConsoleControl, AFailedControlShowsTheFailure) {
+    ConnectTo(0);
+    // The demo reader knows nothing of the SAM exchange.
+    ASSERT_TRUE(ChooseControl(dlg, "IOCTL_SMARTCARD_VENDOR_SAM_EXCHANGE"));
+    TypeCommand(dlg, "00");
+    Click(dlg, IDC_CONTROL);
+    EXPECT_EQ(Response(dlg), "xx xx xx xx xx");
+    EXPECT_EQ(StatusLine(dlg), ResultText(static_cast<std::uint32_t>(SCARD_E_NOT_TRANSACTED)));
+    EXPECT_EQ(dlg.m_responseLength, 0u);
+}
+
+TEST_F(ConsoleControl, ACommandLongerThanTheInputBufferIsNotSent) {
+    ConnectTo(0);
+    ASSERT_TRUE(ChooseControl(dlg, "IOCTL_SMARTCARD_VENDOR_IFD_EXCHANGE"));
+    std::string keys;
+    for (int i = 0; i < 257; ++i) keys += "A5";
+    TypeCommand(dlg, keys);
+    pcsc.Clear();
+    demoTrace.Mark();
+    Click(dlg, IDC_CONTROL);
+    EXPECT_TRUE(pcsc.Calls("Control").empty());
+    EXPECT_TRUE(demoTrace.Calls().empty());
+    EXPECT_EQ(StatusLine(dlg), "Command longer than 256 bytes: not sent");
+
+    // 256 bytes still go.
+    keys.resize(256 * 2);
+    TypeCommand(dlg, keys);
+    Click(dlg, IDC_CONTROL);
+    ASSERT_EQ(demoTrace.Calls().size(), 1u);
+    EXPECT_EQ(demoTrace.Calls()[0].size(), std::string("Control 42000800").size() + 256 * 3);
+}
+
+TEST_F(ConsoleControl, EveryAttributeEntryShowsItsValue) {
+    ConnectTo(0);
+    struct Case {
+        int command;
+        const char* shown;  // from demo.scn
+    };
+    const Case cases[] = {
+        {32832, "TAV-SIM-0001"}, {32771, "254"},         {32800, "8000"},     {32801, "38400"},
+        {32802, "4000"},         {32803, "9600"},        {32804, "TAV"},      {32805, "Bench PinPad"},
+        {32806, "00 00 01 02 "}, {32809, "1000000"},     {32810, "3"},        {32811, "10"},
+        {32812, "32"},           {32813, "254"},         {32833, "00 20 00 01 "},
+        {32831, "1.0.0.0"},      {32816, "5000"},        {32817, "10"},       {32818, "05 "},
+        {32819, "PP-2.10"},      {32820, "TAV Bench Readers"},                {32821, "simreader.so"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ReadAttribute(c.command), c.shown) << c.command;
+
+    // A vendor read leaves its bytes for the response-format button.
+    ReadAttribute(32819);
+    EXPECT_EQ(dlg.m_responseLength, 8u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(dlg.m_responseBytes.data())), "PP-2.10");
+}
+
+TEST_F(ConsoleControl, PlainReaderKeepsTheFixedEntriesAndFallsBackToItsName) {
+    ASSERT_FALSE(dlg.MenuCommand(IDM_USE_LOG_FILE) == nullptr);
+    dlg.OnSysCommand(IDM_USE_LOG_FILE);
+    ConnectTo(1);
+    EXPECT_EQ(ControlTexts(dlg), Sorted(kFixedShown));
+    EXPECT_EQ(FromQString(ReaderList(dlg)->itemText(1)), kPlainReader);
+    EXPECT_EQ(dlg.m_featureCount, 0);
+    EXPECT_FALSE(dlg.m_makerReader);
+    // The manufacturer-name read at connect took the reader's own name.
+    EXPECT_NE(LogBytes().find(std::string("SCardControl\r\n\r\n[Answer]\r\n") + kPlainReader + "\r\n"),
+              std::string::npos)
+        << LogBytes();
+
+    struct Case {
+        int command;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {32804, "Other Maker"},
+        {32771, "254"},
+        {32812, "16"},  // answered with the two bytes 10 00
+        {32820, "<greyed>"},
+        {32816, "<greyed>"},
+        // Not known to this reader: the failure's text.
+        {32832, ResultText(static_cast<std::uint32_t>(SCARD_E_UNSUPPORTED_FEATURE))},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ReadAttribute(c.command), c.shown) << c.command;
+    EXPECT_EQ(Response(dlg), "xx xx xx xx xx");
+    EXPECT_NE(LogBytes().find("SCardGetAttrib\r\n"), std::string::npos);
+}
+
+}  // namespace
