@@ -76,6 +76,7 @@ void CConsoleDlg::TransmitCommand() {
 }
 
 void CConsoleDlg::OnTransmitButton() {
+    if (PinExchangeBusy()) return;  // one exchange at a time on the link
     m_responseField->clear();
     // Until the command players arrive the button runs one exchange.
     TransmitCommand();

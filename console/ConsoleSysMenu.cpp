@@ -20,6 +20,7 @@
 #include "console/ConsoleTexts.h"
 #include "console/QtText.h"
 #include "console/ReaderWatcher.h"
+#include "features/PinExchange.h"
 #include "widgets/MarkupTip.h"
 
 using namespace console;
@@ -183,6 +184,11 @@ void CConsoleDlg::RestoreFromTray() {
 void CConsoleDlg::reject() { CloseWindow(); }
 
 void CConsoleDlg::CloseWindow() {
+    if (PinExchangeBusy()) {
+        // The worker still uses the link: close once it has ended.
+        m_pinExchange->CloseWhenDone([this] { CloseWindow(); });
+        return;
+    }
     if (m_closing) return;
     m_closing = true;
     ReleaseFeatureList();

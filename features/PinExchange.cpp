@@ -8,6 +8,7 @@
 
 #include "carddata/HexCodec.h"
 #include "console/ConsoleDlg.h"
+#include "features/ControlCodes.h"
 #include "features/ModifyPinDlg.h"
 #include "features/PinPromptDlg.h"
 #include "features/VerifyPinDlg.h"
@@ -71,15 +72,23 @@ CPinExchange::CPinExchange(CConsoleDlg& console) : m_console(console) {}
 
 CPinExchange::~CPinExchange() {
     if (m_worker.joinable()) m_worker.join();
+    // The windows may outlive this object by a moment (the console deletes
+    // its children after its members): they must not call back into it.
+    if (m_verifyWindow) m_verifyWindow->SetOnClosed(nullptr);
+    if (m_modifyWindow) m_modifyWindow->SetOnClosed(nullptr);
 }
 
-DWORD CPinExchange::VendorVerifyCode() { return SCARD_CTL_CODE(2058); }
-DWORD CPinExchange::VendorModifyCode() { return SCARD_CTL_CODE(2061); }
+DWORD CPinExchange::VendorVerifyCode() { return features::ControlCode(features::kVendorVerifyPinN); }
+DWORD CPinExchange::VendorModifyCode() { return features::ControlCode(features::kVendorModifyPinN); }
+
+CVerifyPinDlg* CPinExchange::VerifyWindow() const { return m_verifyWindow; }
+CModifyPinDlg* CPinExchange::ModifyWindow() const { return m_modifyWindow; }
 
 CVerifyPinDlg* CPinExchange::OpenVerifyWindow() {
     if (m_verifyWindow) return m_verifyWindow;
     m_verifyWindow = new CVerifyPinDlg(&m_console);
     m_verifyWindow->SetOnClosed([this] {
+        m_verifyWindow = nullptr;
         if (m_onWindowState) m_onWindowState(false);
     });
     m_verifyWindow->ShowAtPlace();
@@ -91,6 +100,7 @@ CModifyPinDlg* CPinExchange::OpenModifyWindow() {
     if (m_modifyWindow) return m_modifyWindow;
     m_modifyWindow = new CModifyPinDlg(&m_console);
     m_modifyWindow->SetOnClosed([this] {
+        m_modifyWindow = nullptr;
         if (m_onWindowState) m_onWindowState(false);
     });
     m_modifyWindow->ShowAtPlace();

@@ -63,8 +63,8 @@ public:
     void CloseWhenDone(std::function<void()> close) { m_closeAfterJoin = std::move(close); }
 
     // The parameter windows, opened on demand with their defaults.
-    CVerifyPinDlg* VerifyWindow() const { return m_verifyWindow; }
-    CModifyPinDlg* ModifyWindow() const { return m_modifyWindow; }
+    CVerifyPinDlg* VerifyWindow() const;
+    CModifyPinDlg* ModifyWindow() const;
     CVerifyPinDlg* OpenVerifyWindow();
     CModifyPinDlg* OpenModifyWindow();
     void CloseWindows();

@@ -14,7 +14,17 @@
 CPinParamsDlg::CPinParamsDlg(std::string_view title, std::string_view group, const std::vector<Row>& rows,
                              QWidget* parent)
     : QDialog(parent), m_structureText(kUnbuiltStructureText) {
-    setAttribute(Qt::WA_DeleteOnClose);
+    // Closing (the close box, Escape, or the console) ends the window: the
+    // owner hears of it at once, so a window of the same kind can open
+    // while this one is still being deleted.
+    connect(this, &QDialog::finished, this, [this] {
+        if (m_onClosed) {
+            std::function<void()> onClosed = std::move(m_onClosed);
+            m_onClosed = nullptr;
+            onClosed();
+        }
+        deleteLater();
+    });
     setWindowTitle(ToQString(title));
     setModal(false);
     auto* box = new QGroupBox(ToQString(group), this);
@@ -31,10 +41,6 @@ CPinParamsDlg::CPinParamsDlg(std::string_view title, std::string_view group, con
     }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(box);
-}
-
-CPinParamsDlg::~CPinParamsDlg() {
-    if (m_onClosed) m_onClosed();
 }
 
 std::vector<std::string> CPinParamsDlg::FieldTexts() const {

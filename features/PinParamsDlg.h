@@ -1,7 +1,7 @@
 // CPinParamsDlg: what the two secure PIN parameter windows share: a group of
 // labelled hexadecimal fields with their defaults, the window's structure
 // text, its placement near the screen's lower right corner, and the
-// notification that it was closed (it is destroyed on close).
+// notification that it was closed.
 #pragma once
 
 #include <QDialog>
@@ -29,7 +29,7 @@ public:
     // The text the last build produced; "xxxxxxxxxxxxxxxxx" before the first.
     const std::string& StructureText() const { return m_structureText; }
 
-    // Called once when the window is destroyed.
+    // Called once when the window is closed (it then deletes itself).
     void SetOnClosed(std::function<void()> onClosed) { m_onClosed = std::move(onClosed); }
 
     // Shows the window at its place, below the other windows.
@@ -37,7 +37,6 @@ public:
 
 protected:
     CPinParamsDlg(std::string_view title, std::string_view group, const std::vector<Row>& rows, QWidget* parent);
-    ~CPinParamsDlg() override;
 
     // The fields' texts, in row order (the window's data exchange).
     std::vector<std::string> FieldTexts() const;
