@@ -98,6 +98,7 @@ void CConsoleDlg::SetScreenWidthSource(ScreenWidthSource source) {
 }
 
 CConsoleDlg::~CConsoleDlg() {
+    CloseAllFeatureWindows();
     if (m_hDevNotify) m_hDevNotify->Stop();
 }
 

@@ -136,6 +136,7 @@ private:
     void OpenFeatureWindow(features::FeatureWindow window, DWORD code);
     void OpenKeyHistoryWindow(DWORD code);
     void CloseFeatureWindow(QPointer<QWidget>& window);
+    void CloseAllFeatureWindows();
     // The PIN windows and exchanges (ConsolePin.cpp).
     void OpenVerifyPinWindow();
     void OpenModifyPinWindow();

@@ -192,6 +192,7 @@ void CConsoleDlg::CloseWindow() {
     if (m_closing) return;
     m_closing = true;
     ReleaseFeatureList();
+    CloseAllFeatureWindows();
     m_reader.ReleaseContext();  // ends a card connection too; the result is not shown
     if (m_tray) m_tray->hide();
     if (m_hDevNotify) m_hDevNotify->Stop();

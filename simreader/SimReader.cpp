@@ -33,6 +33,28 @@ long CopyOut(const std::uint8_t* data, std::size_t n, std::uint8_t* out, std::si
     return IFD_SUCCESS;
 }
 
+// Display text in the trace: printable characters as they are, anything
+// else (line ends included) as \xHH, within double quotes.
+std::string QuotedText(const std::uint8_t* data, std::size_t length)
+{
+    std::string out = "\"";
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint8_t c = data[i];
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            static const char digits[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += digits[c >> 4];
+            out += digits[c & 0x0F];
+        }
+    }
+    return out + "\"";
+}
+
 std::string Hex8(unsigned long v)
 {
     char buf[16];
@@ -202,6 +224,7 @@ long SimReader::Control(unsigned long code, const std::uint8_t* in, std::size_t 
     if (inLength > 0 && in)
         line += " " + HexText(in, inLength);
     Trace(line);
+    ShowOnDisplay(code, in, inLength);
     *returned = 0;
     if (!in)
         inLength = 0;
@@ -221,6 +244,44 @@ long SimReader::Control(unsigned long code, const std::uint8_t* in, std::size_t 
     if (!m_s.controlDefault.Empty())
         return Reply(m_s.controlDefault.Take(), out, outSize, returned);
     return IFD_COMMUNICATION_ERROR;
+}
+
+std::uint32_t SimReader::FeatureCode(std::uint8_t tag) const
+{
+    std::uint32_t code = 0;
+    for (const Feature& f : m_s.features)
+        if (f.tag == tag)
+            code = f.code;
+    return code;
+}
+
+void SimReader::ShowOnDisplay(unsigned long code, const std::uint8_t* in, std::size_t inLength)
+{
+    if (!in)
+        inLength = 0;
+    // FEATURE_WRITE_DISPLAY: 4 zero bytes, display time, 0, length, text.
+    // FEATURE_SET_SPE_MESSAGE: 32 zero bytes, index, 0, 0, length, text.
+    const std::uint32_t writeDisplay = FeatureCode(0x0F);
+    const std::uint32_t speMessage = FeatureCode(0x0C);
+    std::size_t header = 0;
+    std::string what;
+    if (writeDisplay != 0 && code == writeDisplay && inLength >= 7) {
+        header = 7;
+        what = "Display " + std::to_string(in[4]);
+    } else if (speMessage != 0 && code == speMessage && inLength >= 36) {
+        header = 36;
+        what = "SpeMessage " + std::to_string(in[32]);
+    } else {
+        return;
+    }
+    const std::size_t stated = in[header - 1];
+    const std::size_t sent = inLength - header;
+    const std::size_t shown = stated < sent ? stated : sent;
+    m_display.assign(in + header, in + header + shown);
+    std::string line = what + " " + QuotedText(in + header, shown);
+    if (stated != sent)
+        line += " (length byte " + std::to_string(stated) + ", " + std::to_string(sent) + " bytes sent)";
+    Trace(line);
 }
 
 long SimReader::GetCapabilities(unsigned long tag, std::uint8_t* value, std::size_t* length)

@@ -48,7 +48,6 @@ private:
                        std::size_t outSize, std::size_t* returned, long& rv);
     long PinToCard(const PinParams& p, const PinEntry& entry, std::uint8_t* out, std::size_t outSize,
                    std::size_t* returned);
-    std::uint32_t FeatureCode(std::uint8_t tag) const;
 
     // A PIN operation begun by a _START code, until its _FINISH.
     struct PendingPin {
@@ -59,6 +58,10 @@ private:
         std::size_t nextStroke = 0;
     };
     PendingPin m_pendingPin;
+    // The code the scenario reports for a feature tag; 0 when none.
+    std::uint32_t FeatureCode(std::uint8_t tag) const;
+    // Keeps and traces what a display or PIN-message request shows.
+    void ShowOnDisplay(unsigned long code, const std::uint8_t* in, std::size_t inLength);
 
     std::mutex m_lock;
     Scenario m_s;
@@ -67,6 +70,7 @@ private:
     bool m_powered = false;
     Bytes m_atr;
     unsigned long m_protocol = 0;
+    Bytes m_display;  // the text the display shows
 };
 
 // Spaced upper-case hexadecimal, the trace's form of bytes.

@@ -37,15 +37,6 @@ unsigned ElapsedMs(std::chrono::steady_clock::time_point since)
 
 }  // namespace
 
-std::uint32_t SimReader::FeatureCode(std::uint8_t tag) const
-{
-    std::uint32_t code = 0;
-    for (const Feature& f : m_s.features)
-        if (f.tag == tag)
-            code = f.code;  // a later record wins, as in the reader's list
-    return code;
-}
-
 bool SimReader::PinPadControl(unsigned long code, const std::uint8_t* in, std::size_t inLength, std::uint8_t* out,
                               std::size_t outSize, std::size_t* returned, long& rv)
 {
