@@ -2,6 +2,7 @@
 // Value", the vendor worker): the console's entry points hand over to
 // CPinExchange (features/), which owns the windows and the worker.
 #include "console/ConsoleDlg.h"
+#include "features/KeyHistoryDlg.h"
 #include "features/ModifyPinDlg.h"
 #include "features/PinExchange.h"
 #include "features/VerifyPinDlg.h"
@@ -57,9 +58,9 @@ int CConsoleDlg::ModifyPinPcscV2(DWORD code) {
 }
 
 void CConsoleDlg::RunKeyLoop(std::uint8_t entries, std::uint8_t validation, const std::uint8_t* maxExtra) {
-    // The "Get Key Pressed" window's PollKeys follows the keys; until that
-    // window exists there is nothing to follow them with.
-    (void)entries;
-    (void)validation;
-    (void)maxExtra;
+    // The selection of the _START code opened "Get Key Pressed"; a user who
+    // closed it meanwhile gets it back, since the keys are to be followed.
+    if (!m_keyHistoryWindow) OpenKeyHistoryWindow(m_features.CodeOf(kGetKeyPressed));
+    if (auto* history = qobject_cast<CKeyHistoryDlg*>(m_keyHistoryWindow.data()))
+        history->PollKeys(entries, validation, maxExtra);  // reports its own last result
 }

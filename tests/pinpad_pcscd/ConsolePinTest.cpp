@@ -11,10 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "FeatureHarness.h"
+#include "features/KeyHistoryDlg.h"
 #include "features/ModifyPinDlg.h"
 #include "features/PinPromptDlg.h"
 #include "features/VerifyPinDlg.h"
@@ -188,12 +190,33 @@ TEST_F(ConsolePin, CancelOnThePadGives6401) {
     EXPECT_TRUE(Seen("PinTransmit").empty());
 }
 
-TEST_F(ConsolePin, VerifyStartThenFinish) {
+// A start is followed by the key loop of "Get Key Pressed", which shows the
+// keys the pad's user types (1, 2, correction, 2, 3, 4, enter); the finish
+// code then brings the card's answer.
+TEST_F(ConsolePin, VerifyStartFollowsTheKeysThenFinish) {
     ASSERT_TRUE(ChooseControl(dlg, "FEATURE_VERIFY_PIN_START"));
+    auto* history = qobject_cast<CKeyHistoryDlg*>(dlg.m_keyHistoryWindow.data());
+    ASSERT_NE(history, nullptr);
+    std::vector<QString> lastKey;
+    QObject::connect(history->LastReceiveField(), &QLineEdit::textChanged,
+                     [&](const QString& t) { if (lastKey.empty() || lastKey.back() != t) lastKey.push_back(t); });
+    std::vector<QString> secondCell;
+    QObject::connect(history->Cell(1), &QLineEdit::textChanged, [&](const QString& t) { secondCell.push_back(t); });
     TypeCommand(dlg, kVerifyApdu);
     Press(dlg, IDC_CONTROL);
     EXPECT_EQ(Response(dlg), "");
     EXPECT_EQ(StatusLine(dlg), Success());
+    EXPECT_EQ(lastKey, (std::vector<QString>{" ", "Correction/Backspace button", " ", "Enter Button"}));
+    // The second digit, its correction, the second digit again, then enter blanks the cells.
+    ASSERT_FALSE(secondCell.empty());
+    EXPECT_EQ(secondCell.back(), " ");
+    EXPECT_GE(std::count(secondCell.begin(), secondCell.end(), QString("x")), 2);
+    // Five digit keys, a correction and enter, each read with one poll.
+    std::size_t keysRead = 0;
+    for (const std::string& call : trace.Calls())
+        if (call == "Control 42330005") ++keysRead;
+    EXPECT_GE(keysRead, 7u);
+
     ASSERT_TRUE(ChooseControl(dlg, "FEATURE_VERIFY_PIN_FINISH"));
     TypeCommand(dlg, "00");
     Press(dlg, IDC_CONTROL);
