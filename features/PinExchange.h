@@ -16,31 +16,13 @@
 #include <thread>
 
 #include "features/PinRequests.h"
+#include "features/PinWorker.h"
 #include "readerlink/ReaderLink.h"
 
 class CConsoleDlg;
 class CVerifyPinDlg;
 class CModifyPinDlg;
 class CPinPromptDlg;
-
-// The block the window thread and the worker share. The worker writes the
-// returned length and the result, then raises the done flag; the window
-// thread reads them after the join (the flag and the result also before).
-struct PinWorkerParams {
-    std::atomic<std::uint32_t> done{0};
-    CReaderLink* reader = nullptr;
-    DWORD controlCode = 0;
-    const std::uint8_t* request = nullptr;  // owned by the exchange until the join
-    DWORD requestLength = 0;
-    std::uint8_t* answer = nullptr;         // owned by the exchange until the join
-    DWORD answerSize = 0;
-    DWORD returned = 0;
-    std::atomic<PcscResult> result{0};
-};
-
-// The worker's body: one control exchange, unless the window thread has
-// already given up (done raised before the worker ran).
-PcscResult PinWorker(PinWorkerParams& params);
 
 class CPinExchange {
 public:
