@@ -138,7 +138,8 @@ TEST(PinRequests, PcscVerifyFieldsAtTheStructureOffsets)
     // Read through the structure itself: the length field is the APDU's length.
     PIN_VERIFY_STRUCTURE head;
     std::memcpy(&head, r.bytes.data(), sizeof head);
-    EXPECT_EQ(head.ulDataLength, 13u);
+    const std::uint32_t length = head.ulDataLength;  // a packed field: copied, not bound
+    EXPECT_EQ(length, 13u);
 }
 
 TEST(PinRequests, PcscModifyFieldsAtTheStructureOffsets)
@@ -184,7 +185,8 @@ TEST(PinRequests, PcscModifyFieldsAtTheStructureOffsets)
         EXPECT_EQ(ByteVec(r.bytes.begin() + c.offset, r.bytes.begin() + c.offset + c.size), c.expected) << c.name;
     PIN_MODIFY_STRUCTURE head;
     std::memcpy(&head, r.bytes.data(), sizeof head);
-    EXPECT_EQ(head.ulDataLength, 13u);
+    const std::uint32_t length = head.ulDataLength;  // a packed field: copied, not bound
+    EXPECT_EQ(length, 13u);
 }
 
 TEST(PinRequests, BlanksOfTheCommandAreNotSent)
