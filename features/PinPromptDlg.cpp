@@ -18,4 +18,7 @@ CPinPromptDlg::CPinPromptDlg(QWidget* parent) : QDialog(parent) {
     layout->addWidget(m_pinField);
 }
 
-void CPinPromptDlg::HidePinField() { m_pinField->hide(); }
+void CPinPromptDlg::HidePinField() {
+    m_pinField->hide();
+    adjustSize();  // no empty space where the field was
+}
