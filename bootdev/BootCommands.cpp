@@ -7,9 +7,8 @@
 #include <new>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include "bootdev/BootDevice.h"
+#include "bootdev/ImageFile.h"
 #include "bootdev/LoaderText.h"
 
 using namespace bootproto;
@@ -31,10 +30,6 @@ bool SameLettersIgnoringCase(const std::uint8_t* a, const char* b, std::size_t l
     return true;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 }  // namespace
 
 void BootDevice::Build(Header header, std::uint8_t command, const std::uint8_t* payload, std::size_t payloadLength) {
@@ -47,7 +42,9 @@ std::size_t BootDevice::AnswerRoom() const {
 
 std::string BootDevice::AnswerText() const {
     const auto* data = m_buffer.data() + kAnswerDataOffset;
-    const std::size_t room = AnswerRoom();
+    // The version text gets the room the library gives it, whatever the
+    // device sends.
+    const std::size_t room = std::min(AnswerRoom(), kBootCheckVersionRoom);
     const auto* end = std::find(data, data + room, std::uint8_t{0});
     return std::string(reinterpret_cast<const char*>(data), static_cast<std::size_t>(end - data));
 }
@@ -163,6 +160,8 @@ DownloadResult BootDevice::SendImage(const std::uint8_t* image, std::size_t size
         }
         m_downloadState = DownloadState::Sending;
         if (m_hooks.blockSent) m_hooks.blockSent(block + 1, total);
+        if (m_hooks.stopRequested && m_hooks.stopRequested() && offset + kBlockSize < size)
+            return DownloadResult::Stopped;
     }
     return DownloadResult::Ok;
 }
@@ -179,35 +178,20 @@ DownloadResult BootDevice::Download(const std::string& path) {
     if (!loader) Discover();
     if (m_downloadState != DownloadState::Started) return refuse(loadertext::kNotStarted, DownloadResult::NotStarted);
 
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return refuse(loadertext::kFileOpen, DownloadResult::FileOpen);
-    // A directory opens for reading here but is no image (its "size" can be huge).
-    struct stat info {};
-    if (::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode))
-        return refuse(loadertext::kFileOpen, DownloadResult::FileOpen);
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) return refuse(loadertext::kFileOpen, DownloadResult::FileOpen);
-    const long end = std::ftell(file.get());
-    if (end < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
-        return refuse(loadertext::kFileOpen, DownloadResult::FileOpen);
-    const auto fileSize = static_cast<std::uint64_t>(end);
-    if (fileSize > kMaxImageSize) return refuse(loadertext::kNoMemory, DownloadResult::NoMemory);
-
     std::vector<std::uint8_t> image;
-    try {
-        image.resize(static_cast<std::size_t>(fileSize));
-    } catch (const std::bad_alloc&) {
-        return refuse(loadertext::kNoMemory, DownloadResult::NoMemory);
-    } catch (const std::length_error&) {
-        return refuse(loadertext::kNoMemory, DownloadResult::NoMemory);
+    switch (LoadImageFile(path, kMaxImageSize, image)) {
+    case ImageLoad::Ok: break;
+    case ImageLoad::CannotOpen: return refuse(loadertext::kFileOpen, DownloadResult::FileOpen);
+    case ImageLoad::TooLarge: return refuse(loadertext::kNoMemory, DownloadResult::NoMemory);
     }
-    const std::size_t got = image.empty() ? 0 : std::fread(image.data(), 1, image.size(), file.get());
-    if (std::ferror(file.get())) return refuse(loadertext::kFileOpen, DownloadResult::FileOpen);
-    image.resize(got);  // a file that shrank meanwhile: send what was read
-    file.reset();
 
     Log(loadertext::kInProgress);
     std::uint32_t failedBlock = 0;
     const DownloadResult result = SendImage(image.data(), image.size(), &failedBlock);
+    if (result == DownloadResult::Stopped) return result;  // the loader is closing
+    // Every block went through: whatever an earlier attempt left in the
+    // status word is no longer the outcome.
+    if (result == DownloadResult::Ok && !loader) m_statusWord = bootstatus::StatusOk;
     if (result == DownloadResult::BlockFailed) {
         Close();
         if (loader) {

@@ -35,6 +35,9 @@ inline constexpr std::uint16_t StatusNoDownload = 0xA002;
 inline constexpr std::uint16_t StatusNoDevice = 0xA003;
 inline constexpr std::uint16_t StatusNoMemory = 0xA004;
 inline constexpr std::uint16_t StatusFileOpen = 0xA005;
+// A null pointer where the caller must give an area: refused before anything
+// is sent, the status word untouched.
+inline constexpr std::uint16_t StatusBadArgument = 0xA006;
 inline constexpr std::uint16_t DownloadTransportFailed = 0x53F9;
 inline constexpr std::uint16_t MaintenanceTransportFailed = 0x52F8;
 }  // namespace bootstatus
@@ -54,6 +57,9 @@ struct BootDeviceHooks {
     // Each block the device acknowledged during a download: blocks sent so far
     // of the image's total.
     std::function<void(std::uint32_t sent, std::uint32_t total)> blockSent;
+    // Asked after each acknowledged block: true ends the download there
+    // (the loader's window is closing).
+    std::function<bool()> stopRequested;
 };
 
 enum class DownloadResult {
@@ -62,6 +68,7 @@ enum class DownloadResult {
     FileOpen,     // the image file could not be opened
     NoMemory,     // the image could not be held in memory (the loader ends)
     BlockFailed,  // a block was refused after its attempts
+    Stopped,      // stopRequested said so between blocks; nothing logged
 };
 
 class BootDevice {
@@ -88,7 +95,9 @@ public:
     // result follows the policy.
     bool Exchange();
     // Write the buffer and read nothing back (reset). False when no device
-    // could be found; the outcome of the write itself is not examined.
+    // could be found. Library: the device is found afresh, a failed write
+    // sets the maintenance transport status, and the device is dropped
+    // afterwards (it restarts). Loader: the write's outcome is not examined.
     bool SendWithoutAnswer();
     // Release the open device (loader: only when connected, cancelling the
     // notification registration too).
@@ -144,7 +153,8 @@ private:
     void Box(const std::string& text) const;
     // The answer's data bytes that lie inside the frame, from byte 5.
     std::size_t AnswerRoom() const;
-    // Answer bytes from byte 5 up to the first zero, inside the frame.
+    // Answer bytes from byte 5 up to the first zero, inside the frame and
+    // never more than the 30 bytes a version text is given.
     std::string AnswerText() const;
     bool Maintenance(std::uint8_t command, const std::uint8_t* payload, std::size_t payloadLength);
 

@@ -81,7 +81,10 @@ bool BootDevice::ReadFeatureReport() {
     // less than it was asked to, and the rest must not be stale stack bytes.
     std::array<std::uint8_t, kReportBufferSize> answer{};
     answer[0] = m_buffer[0];
-    if (!m_handle->ReadFeature(answer.data(), m_featureReportLength)) return false;
+    // A report shorter than the device's feature report is no answer: its
+    // missing bytes would read as zeros, i.e. as success.
+    const std::ptrdiff_t got = m_handle->ReadFeature(answer.data(), m_featureReportLength);
+    if (got < 0 || static_cast<std::size_t>(got) != m_featureReportLength) return false;
     std::memcpy(m_buffer.data(), answer.data(), m_featureReportLength);
     return true;
 }
@@ -122,6 +125,18 @@ bool BootDevice::Exchange() {
 }
 
 bool BootDevice::SendWithoutAnswer() {
+    if (m_policy == BootPolicy::Library) {
+        // Found afresh like every library command: a handle kept from an
+        // earlier call may belong to a device that has since restarted.
+        if (!Discover()) return false;
+        // A reset the device never took must not read as the previous
+        // success.
+        if (!WriteFeatureReport()) m_statusWord = bootstatus::MaintenanceTransportFailed;
+        // The device restarts (or is gone): whatever comes next finds it anew.
+        ReleaseHandle();
+        m_connected = false;
+        return true;
+    }
     if (!m_connected && !Discover()) {
         Log(loadertext::kResetNoDevice);
         return false;

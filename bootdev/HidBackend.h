@@ -25,9 +25,12 @@ public:
     // 0 when the device declares no feature report or it cannot be learnt.
     virtual std::size_t FeatureReportLength() const = 0;
 
-    // Exactly `length` bytes out of / into `data`. Blocking; no retries.
+    // Exactly `length` bytes out of `data`. Blocking; no retries. False when
+    // the platform took fewer.
     virtual bool WriteFeature(const std::uint8_t* data, std::size_t length) = 0;
-    virtual bool ReadFeature(std::uint8_t* data, std::size_t length) = 0;
+    // Up to `length` bytes into `data`. Returns how many bytes the device
+    // gave (report id byte counted), negative on failure. Blocking; no retries.
+    virtual std::ptrdiff_t ReadFeature(std::uint8_t* data, std::size_t length) = 0;
 };
 
 class HidBackend {

@@ -45,10 +45,11 @@ public:
     std::size_t FeatureReportLength() const override { return m_featureLength; }
 
     bool WriteFeature(const std::uint8_t* data, std::size_t length) override {
-        return hid_send_feature_report(m_device, data, length) >= 0;
+        const int written = hid_send_feature_report(m_device, data, length);
+        return written >= 0 && static_cast<std::size_t>(written) == length;
     }
-    bool ReadFeature(std::uint8_t* data, std::size_t length) override {
-        return hid_get_feature_report(m_device, data, length) >= 0;
+    std::ptrdiff_t ReadFeature(std::uint8_t* data, std::size_t length) override {
+        return hid_get_feature_report(m_device, data, length);
     }
 
 private:

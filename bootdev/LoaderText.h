@@ -38,6 +38,9 @@ inline constexpr char kUnregisterFailed[] = "Error : unable to unregister the no
 
 // Not in the original loader: a matching device whose feature report length
 // cannot carry a data packet, or overflows the report buffer, is refused.
+// Not in the original loader either: the reader reset into its boot loader
+// has not come back within the wait; what usually keeps it from being seen.
+inline constexpr char kReaderNotBack[] = "Reader not back after reset: check its udev rule and /dev/hidraw permissions";
 inline constexpr char kBadReportLengthPrefix[] = "HID device refused --> unusable feature report length: ";
 
 }  // namespace loadertext

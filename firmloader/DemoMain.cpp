@@ -39,7 +39,7 @@ private:
             std::this_thread::sleep_for(std::chrono::milliseconds(3));
             return m_inner->WriteFeature(data, length);
         }
-        bool ReadFeature(std::uint8_t* data, std::size_t length) override
+        std::ptrdiff_t ReadFeature(std::uint8_t* data, std::size_t length) override
         {
             std::this_thread::sleep_for(std::chrono::milliseconds(3));
             return m_inner->ReadFeature(data, length);

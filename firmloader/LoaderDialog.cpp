@@ -18,6 +18,7 @@
 #include "firmloader/LoaderAbout.h"
 #include "firmloader/LoaderLayout.h"
 #include "widgets/DialogUnits.h"
+#include "widgets/MessagePump.h"
 #include "readerlink/Cp1252.h"
 
 static void InitLoaderResources()
@@ -65,6 +66,9 @@ LoaderDialog::LoaderDialog(HidBackend& backend, DeviceWatch& watch, QWidget* par
     output.log = [this](const std::string& line) { AppendLog(line); };
     output.messageBox = [this](const std::string& text) { ShowMessageBox(text); };
     output.progress = [this](std::size_t sent, std::size_t total) { ShowProgress(sent, total); };
+    output.keepAlive = [] { PumpMessages(); };
+    output.sending = [this](bool sending) { ShowSending(sending); };
+    output.waitingForReturn = [this](bool waiting) { WaitForReturn(waiting); };
     output.exitProgram = [this](int code) {
         if (m_exitHandler)
             m_exitHandler(code);
@@ -74,6 +78,39 @@ LoaderDialog::LoaderDialog(HidBackend& backend, DeviceWatch& watch, QWidget* par
     m_session = std::make_unique<LoaderSession>(backend, watch, std::move(output));
     m_watch.SetArrivalHandler([this](const std::string& path) { m_session->OnArrival(path); });
     m_watch.SetRemovalCompleteHandler([this](const std::string& path) { m_session->OnRemovalComplete(path); });
+
+    m_returnTimer.setSingleShot(true);
+    m_returnTimer.setInterval(kReturnWarningDelay);
+    connect(&m_returnTimer, &QTimer::timeout, this, [this] { m_session->ReturnOverdue(); });
+}
+
+void LoaderDialog::SetReturnWarningDelay(std::chrono::milliseconds delay)
+{
+    m_returnTimer.setInterval(delay);
+}
+
+void LoaderDialog::reject()
+{
+    if (m_session->Sending())
+        m_session->RequestStop();
+    QDialog::reject();
+}
+
+void LoaderDialog::ShowSending(bool sending)
+{
+    // While blocks go out the window keeps painting, but takes no second
+    // command; Exit stays live.
+    for (int id : {IDC_BROWSE, IDC_DOWNLOAD, IDC_GET_VERSION})
+        if (auto* button = findChild<QPushButton*>(QStringLiteral("control%1").arg(id)))
+            button->setEnabled(!sending);
+}
+
+void LoaderDialog::WaitForReturn(bool waiting)
+{
+    if (waiting)
+        m_returnTimer.start();
+    else
+        m_returnTimer.stop();
 }
 
 LoaderDialog::~LoaderDialog()
@@ -163,8 +200,6 @@ void LoaderDialog::AppendLog(const std::string& line)
     item->setSelected(true);
     m_logList->scrollToItem(item);
     m_logList->clearSelection();
-    // A download runs inside the click: paint now rather than after it.
-    m_logList->repaint();
 }
 
 void LoaderDialog::ShowMessageBox(const std::string& text)
@@ -186,7 +221,6 @@ void LoaderDialog::ShowProgress(std::size_t sent, std::size_t total)
         m_progress->setValue(clamp(sent));
         m_progress->setTextVisible(true);
     }
-    m_progress->repaint();
 }
 
 void LoaderDialog::OnBrowse()

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -29,6 +31,17 @@ public:
     // default the process ends at once.
     void SetExitHandler(std::function<void(int code)> handler) { m_exitHandler = std::move(handler); }
 
+    // How long the reader may stay away after the reset that sends it into
+    // its boot loader before the log says what to check.
+    static constexpr std::chrono::milliseconds kReturnWarningDelay{15000};
+    void SetReturnWarningDelay(std::chrono::milliseconds delay);
+
+public slots:
+    // Exit, the close box and Escape: a running download stops after the
+    // block being sent; the window closes when the click that started it
+    // has returned.
+    void reject() override;
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -37,6 +50,8 @@ private:
     void AppendLog(const std::string& line);
     void ShowMessageBox(const std::string& text);
     void ShowProgress(std::size_t sent, std::size_t total);
+    void ShowSending(bool sending);
+    void WaitForReturn(bool waiting);
 
     void OnBrowse();
     void OnDownload();
@@ -48,5 +63,6 @@ private:
     QLineEdit* m_pathBox = nullptr;
     QListWidget* m_logList = nullptr;
     QProgressBar* m_progress = nullptr;
+    QTimer m_returnTimer;
     std::function<void(int)> m_exitHandler;
 };

@@ -1,13 +1,17 @@
 #include "firmloader/LoaderSession.h"
 
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
 #include "bootdev/BootIds.h"
+#include "bootdev/ImageFile.h"
 #include "bootdev/LoaderText.h"
 #include "firmloader/DeviceWatch.h"
 
 namespace {
+
+constexpr std::chrono::milliseconds kPumpInterval{10};
 
 bool EqualIgnoringCase(const std::string& a, const std::string& b)
 {
@@ -42,7 +46,9 @@ LoaderSession::LoaderSession(HidBackend& backend, DeviceWatch& watch, Output out
     hooks.blockSent = [this](std::uint32_t sent, std::uint32_t total) {
         if (m_output.progress)
             m_output.progress(sent, total);
+        KeepAlive();
     };
+    hooks.stopRequested = [this] { return m_stopRequested; };
     m_device.SetHooks(std::move(hooks));
 }
 
@@ -50,19 +56,88 @@ LoaderSession::~LoaderSession() = default;
 
 void LoaderSession::DownloadAction()
 {
+    m_stopRequested = false;  // a click comes from a window that is open
+    // The file first: a reader reset into its boot loader with nothing to
+    // load would be left stranded there.
+    if (!ImageFileOpens(m_imagePath)) {
+        if (m_output.messageBox)
+            m_output.messageBox(loadertext::kFileOpen);
+        if (m_output.log)
+            m_output.log(loadertext::kFileOpen);
+        return;
+    }
     if (!m_device.StartDownload()) {
         KeepListeningWhileWaiting();
         return;
     }
+    ReportWaiting();
     // A reader that was reset is not back yet: its arrival goes on from here.
     if (m_device.Connected() && m_device.BootFlag() && ImageDownload())
         EndDownload();
+    HandleHeldBack();
 }
 
 void LoaderSession::GetVersionAction()
 {
     m_device.LogFirmVersion();
     KeepListeningWhileWaiting();
+}
+
+bool LoaderSession::WaitingForReturn() const
+{
+    // Started with the boot flag clear: the reader was reset out of its
+    // application firmware and the download waits for its return.
+    return m_device.State() == DownloadState::Started && !m_device.BootFlag();
+}
+
+void LoaderSession::ReportWaiting()
+{
+    const bool waiting = WaitingForReturn();
+    if (waiting)
+        m_waitReported = false;
+    if (m_output.waitingForReturn)
+        m_output.waitingForReturn(waiting);
+}
+
+void LoaderSession::ReturnOverdue()
+{
+    if (!WaitingForReturn() || m_waitReported)
+        return;
+    m_waitReported = true;
+    if (m_output.log)
+        m_output.log(loadertext::kReaderNotBack);
+    KeepListeningWhileWaiting();
+}
+
+void LoaderSession::KeepAlive()
+{
+    if (!m_output.keepAlive || m_pumping)
+        return;
+    // Often enough for a live window, seldom enough that painting does not
+    // slow a fast reader down.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastPump < kPumpInterval)
+        return;
+    m_lastPump = now;
+    m_pumping = true;
+    m_output.keepAlive();
+    m_pumping = false;
+}
+
+void LoaderSession::HandleHeldBack()
+{
+    // Heard while blocks were going out; acted on now, in order, as if
+    // they had come just after the download.
+    std::vector<HeldBack> heldBack;
+    heldBack.swap(m_heldBack);
+    if (m_stopRequested)
+        return;
+    for (const HeldBack& event : heldBack) {
+        if (event.arrival)
+            OnArrival(event.path);
+        else
+            OnRemovalComplete(event.path);
+    }
 }
 
 void LoaderSession::KeepListeningWhileWaiting()
@@ -83,7 +158,13 @@ bool LoaderSession::ImageDownload()
     m_blocksTotal = error ? 0 : (size + bootproto::kBlockSize - 1) / bootproto::kBlockSize;
     if (m_output.progress && m_blocksTotal > 0)
         m_output.progress(0, m_blocksTotal);
+    m_sending = true;
+    if (m_output.sending)
+        m_output.sending(true);
     const DownloadResult result = m_device.Download(m_imagePath);
+    m_sending = false;
+    if (m_output.sending)
+        m_output.sending(false);
     m_blocksTotal = 0;
     if (m_output.progress)
         m_output.progress(0, 0);
@@ -104,9 +185,12 @@ bool LoaderSession::IsOurDevice(const std::string& path) const
 
 void LoaderSession::OnArrival(const std::string& path)
 {
-    // Started with the boot flag clear: the reader was reset out of its
-    // application firmware and the download waits for its return.
-    const bool waiting = m_device.State() == DownloadState::Started && !m_device.BootFlag();
+    // The handle is in use between two blocks: nothing may close it now.
+    if (m_pumping) {
+        m_heldBack.push_back({true, path});
+        return;
+    }
+    const bool waiting = WaitingForReturn();
     m_device.Close();
     const bool found = m_device.Discover();
     if (!found) {
@@ -116,14 +200,21 @@ void LoaderSession::OnArrival(const std::string& path)
         return;
     }
     if (IsOurDevice(path) && waiting) {
+        if (m_output.waitingForReturn)
+            m_output.waitingForReturn(false);
         m_device.LogFirmVersion();
         if (ImageDownload())
             EndDownload();
+        HandleHeldBack();
     }
 }
 
 void LoaderSession::OnRemovalComplete(const std::string& path)
 {
+    if (m_pumping) {
+        m_heldBack.push_back({false, path});
+        return;
+    }
     if (IsOurDevice(path) && m_device.State() == DownloadState::Sending) {
         if (m_output.log)
             m_output.log(loadertext::kDeviceRemoved);

@@ -5,9 +5,11 @@
 // clicks and shows what it is told. Texts are cp1252.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "bootdev/BootDevice.h"
 
@@ -25,6 +27,16 @@ public:
         std::function<void(std::size_t sent, std::size_t total)> progress;
         // Ends the program at once with the code given.
         std::function<void(int code)> exitProgram;
+        // Called after each acknowledged block: the window handles its
+        // waiting events (paints, clicks on Exit, notifications, which the
+        // session holds back until the download is over).
+        std::function<void()> keepAlive;
+        // True while blocks are being sent: the window takes no new command.
+        std::function<void(bool sending)> sending;
+        // True when a reset sent the reader away and the download waits for
+        // its return; false when it is back (or the wait is over). The
+        // window calls ReturnOverdue when the wait lasts too long.
+        std::function<void(bool waiting)> waitingForReturn;
     };
 
     // The backend and the watch must outlive the session.
@@ -41,6 +53,13 @@ public:
     void GetVersionAction();
     void OnArrival(const std::string& path);
     void OnRemovalComplete(const std::string& path);
+    // The reader has not come back in time after the reset: say what to
+    // check, once, and keep listening for it.
+    void ReturnOverdue();
+    // Ends a running download after the block being sent (the window is
+    // closing). Notifications held back meanwhile are dropped.
+    void RequestStop() { m_stopRequested = true; }
+    bool Sending() const { return m_sending; }
 
     const BootDevice& Device() const { return m_device; }
 
@@ -48,11 +67,26 @@ private:
     bool ImageDownload();
     void EndDownload();
     bool IsOurDevice(const std::string& path) const;
+    bool WaitingForReturn() const;
     void KeepListeningWhileWaiting();
+    void ReportWaiting();
+    void KeepAlive();
+    void HandleHeldBack();
+
+    struct HeldBack {
+        bool arrival;
+        std::string path;
+    };
 
     Output m_output;
     DeviceWatch& m_watch;
     BootDevice m_device;
     std::string m_imagePath;
     std::size_t m_blocksTotal = 0;
+    bool m_sending = false;
+    bool m_pumping = false;
+    std::chrono::steady_clock::time_point m_lastPump{};
+    bool m_stopRequested = false;
+    bool m_waitReported = false;
+    std::vector<HeldBack> m_heldBack;
 };

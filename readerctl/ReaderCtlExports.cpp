@@ -10,11 +10,13 @@ static_assert(StatusNoDownload == bootstatus::StatusNoDownload);
 static_assert(StatusNoDevice == bootstatus::StatusNoDevice);
 static_assert(StatusNoMemory == bootstatus::StatusNoMemory);
 static_assert(StatusFileOpen == bootstatus::StatusFileOpen);
+static_assert(StatusBadArgument == bootstatus::StatusBadArgument);
 
 namespace {
 
-// Room the caller's version area is trusted with: the most a length byte can say.
-constexpr std::size_t kVersionRoom = 255;
+// Room the caller's version area is trusted with: what the library promises
+// is enough, whatever the device's length byte says.
+constexpr std::size_t kVersionRoom = bootproto::kBootCheckVersionRoom;
 
 std::uint8_t LowByte(std::uint32_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
 
@@ -34,8 +36,9 @@ uint16_t Download(const char* path) {
     case DownloadResult::NotStarted: return StatusNotStarted;
     case DownloadResult::FileOpen: return StatusFileOpen;
     case DownloadResult::NoMemory: return StatusNoMemory;
-    case DownloadResult::Ok:
-    case DownloadResult::BlockFailed: break;
+    case DownloadResult::Ok: return StatusOk;
+    case DownloadResult::BlockFailed:
+    case DownloadResult::Stopped: break;
     }
     return device.StatusWord();
 }
@@ -54,22 +57,24 @@ uint16_t ResetDevice(void) {
 }
 
 uint16_t GetFirmVersion(uint16_t* length, uint8_t* version) {
+    if (length == nullptr || version == nullptr) return StatusBadArgument;
     BootDevice& device = ReaderCtlDevice();
     std::uint16_t copied = 0;
-    if (device.GetFirmVersion(&copied, version, version != nullptr ? kVersionRoom : 0) && length != nullptr)
-        *length = copied;
+    if (device.GetFirmVersion(&copied, version, kVersionRoom)) *length = copied;
     return device.StatusWord();
 }
 
 uint16_t ReadEEPROM(uint32_t address, uint32_t count, uint8_t* data) {
+    if (data == nullptr && LowByte(count) != 0) return StatusBadArgument;
     BootDevice& device = ReaderCtlDevice();
     device.ReadEEPROM(LowByte(address), LowByte(count), data);
     return device.StatusWord();
 }
 
 uint16_t WriteEEPROM(uint32_t address, uint32_t count, const uint8_t* data) {
+    if (data == nullptr && LowByte(count) != 0) return StatusBadArgument;
     BootDevice& device = ReaderCtlDevice();
-    device.WriteEEPROM(LowByte(address), data != nullptr ? LowByte(count) : 0, data);
+    device.WriteEEPROM(LowByte(address), LowByte(count), data);
     return device.StatusWord();
 }
 
@@ -80,6 +85,7 @@ uint16_t SwitchInterface(uint32_t value) {
 }
 
 uint16_t ReadSwitchInterface(uint8_t* value) {
+    if (value == nullptr) return StatusBadArgument;
     BootDevice& device = ReaderCtlDevice();
     device.ReadSwitchInterface(value);
     return device.StatusWord();

@@ -10,6 +10,8 @@ packages="build-essential cmake ninja-build pkg-config clang libclang-rt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb x11-apps imagemagick fonts-dejavu-core binutils util-linux procps iproute2 mawk"
 missing=""
+# The desktop files, icons, manual pages and Debian packages, and their checks.
+packages="$packages qt6-svg-dev dpkg-dev file lintian desktop-file-utils appstream man-db groff-base"
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "bootdev/BootProtocol.h"
 
@@ -30,8 +31,8 @@ public:
     bool WriteFeature(const std::uint8_t* data, std::size_t length) override {
         return m_reader != nullptr && m_reader->TakeFrame(m_generation, data, length);
     }
-    bool ReadFeature(std::uint8_t* data, std::size_t length) override {
-        return m_reader != nullptr && m_reader->GiveAnswer(m_generation, data, length);
+    std::ptrdiff_t ReadFeature(std::uint8_t* data, std::size_t length) override {
+        return m_reader != nullptr ? m_reader->GiveAnswer(m_generation, data, length) : -1;
     }
 
 private:
@@ -110,10 +111,14 @@ bool SimBootLoader::TakeFrame(std::uint64_t generation, const std::uint8_t* data
     }
     if (m_keepFrames) m_frames.emplace_back(data, data + length);
     m_failNextRead = false;
+    m_shortNextRead.reset();
+    if (m_blockDelay.count() > 0 && header == kDownloadHeader[0] && command == kDataPacket)
+        std::this_thread::sleep_for(m_blockDelay);
     Process(data, length);
     if (fault == nullptr) return true;
     switch (fault->kind) {
     case SimFault::FailRead: m_failNextRead = true; break;
+    case SimFault::ShortRead: m_shortNextRead = fault->shortLength; break;
     case SimFault::WrongEcho:
         PutLe32(m_answer.data() + kAnswerDataOffset, GetLe32(m_answer.data() + kAnswerDataOffset) + 1);
         break;
@@ -127,21 +132,24 @@ bool SimBootLoader::TakeFrame(std::uint64_t generation, const std::uint8_t* data
     return true;
 }
 
-bool SimBootLoader::GiveAnswer(std::uint64_t generation, std::uint8_t* data, std::size_t length) {
-    if (!m_plugged || generation != m_generation || data == nullptr) return false;
+std::ptrdiff_t SimBootLoader::GiveAnswer(std::uint64_t generation, std::uint8_t* data, std::size_t length) {
+    if (!m_plugged || generation != m_generation || data == nullptr) return -1;
     if (m_failNextRead) {
         m_failNextRead = false;
-        return false;
+        return -1;
     }
+    // A short answer fills only its own bytes, as a platform would.
+    const std::size_t given = std::min(length, m_shortNextRead.value_or(length));
+    m_shortNextRead.reset();
     if (!m_rawAnswers.empty()) {
         const std::vector<std::uint8_t> raw = std::move(m_rawAnswers.front());
         m_rawAnswers.pop_front();
-        std::memset(data, 0, length);
-        if (!raw.empty()) std::memcpy(data, raw.data(), std::min(length, raw.size()));
-        return true;
+        std::memset(data, 0, given);
+        if (!raw.empty()) std::memcpy(data, raw.data(), std::min(given, raw.size()));
+        return static_cast<std::ptrdiff_t>(given);
     }
-    std::memcpy(data, m_answer.data(), std::min(length, m_answer.size()));
-    return true;
+    std::memcpy(data, m_answer.data(), std::min(given, m_answer.size()));
+    return static_cast<std::ptrdiff_t>(given);
 }
 
 void SimBootLoader::Answer(std::uint8_t status1, std::uint8_t status2, const std::uint8_t* data, std::size_t length) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -33,6 +34,7 @@ enum class SimFault {
     WrongLength,  // the answer data length field is off by one
     Status,       // the answer carries status bytes status1, status2
     Unplug,       // the device leaves the bus instead of taking the frame
+    ShortRead,    // the answer read gives only `shortLength` bytes
 };
 
 // A fault hits frames that match header/command: after letting `skip`
@@ -45,6 +47,7 @@ struct SimFaultRule {
     int command = -1;  // command code; -1 any
     std::uint8_t status1 = 0;
     std::uint8_t status2 = 0;
+    std::size_t shortLength = 5;  // ShortRead: bytes the read gives (report id counted)
 };
 
 struct SimBootLoaderConfig {
@@ -91,6 +94,8 @@ public:
     void SetSignatureCheck(std::function<bool(const std::vector<std::uint8_t>&)> check) {
         m_signatureCheck = std::move(check);
     }
+    // Each data packet takes this long, as a device writing its flash does.
+    void SetBlockDelay(std::chrono::microseconds delay) { m_blockDelay = delay; }
     // The benchmark turns these off to keep memory flat.
     void KeepFrames(bool keep) { m_keepFrames = keep; }
     void KeepImage(bool keep) { m_keepImage = keep; }
@@ -118,7 +123,8 @@ public:
 
     // --- Used by the bus's connections ---
     bool TakeFrame(std::uint64_t generation, const std::uint8_t* data, std::size_t length);
-    bool GiveAnswer(std::uint64_t generation, std::uint8_t* data, std::size_t length);
+    // Bytes given (report id counted), negative when the read fails.
+    std::ptrdiff_t GiveAnswer(std::uint64_t generation, std::uint8_t* data, std::size_t length);
     std::uint64_t Generation() const { return m_generation; }
     void CountOpen() { ++m_opens; }
 
@@ -149,6 +155,8 @@ private:
 
     std::array<std::uint8_t, 512> m_answer{};
     bool m_failNextRead = false;
+    std::optional<std::size_t> m_shortNextRead;
+    std::chrono::microseconds m_blockDelay{0};
     std::vector<std::vector<std::uint8_t>> m_frames;
     int m_resets = 0;
     int m_starts = 0;

@@ -8,12 +8,11 @@
 #include <QRadialGradient>
 #include <cstdio>
 
+#include "../ProgramIcons.h"
+
 namespace {
 
-const QColor kCardBlue(38, 92, 170);
-const QColor kCardBlueLight(90, 150, 225);
-const QColor kGold(214, 170, 60);
-const QColor kGoldLight(246, 222, 140);
+using programicons::kCardBlue;
 const QColor kReaderDark(58, 62, 70);
 const QColor kReaderLight(112, 118, 130);
 const QColor kWarm(226, 120, 32);
@@ -26,41 +25,13 @@ QImage Blank(int w, int h) {
     return image;
 }
 
-void Chip(QPainter& p, const QRectF& r) {
-    QLinearGradient g(r.topLeft(), r.bottomRight());
-    g.setColorAt(0, kGoldLight);
-    g.setColorAt(1, kGold);
-    p.setPen(QPen(kGold.darker(140), qMax(0.6, r.width() / 22)));
-    p.setBrush(g);
-    p.drawRoundedRect(r, r.width() / 6, r.width() / 6);
-    // contact pads
-    p.setPen(QPen(kGold.darker(150), qMax(0.5, r.width() / 28)));
-    p.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
-    p.drawLine(QPointF(r.center().x(), r.top()), QPointF(r.center().x(), r.bottom()));
-    p.drawLine(QPointF(r.left(), r.top() + r.height() / 4), QPointF(r.left() + r.width() / 3, r.top() + r.height() / 4));
-    p.drawLine(QPointF(r.right() - r.width() / 3, r.bottom() - r.height() / 4), QPointF(r.right(), r.bottom() - r.height() / 4));
-}
-
-void Card(QPainter& p, const QRectF& r) {
-    QLinearGradient g(r.topLeft(), r.bottomRight());
-    g.setColorAt(0, kCardBlueLight);
-    g.setColorAt(1, kCardBlue);
-    p.setPen(QPen(kCardBlue.darker(150), qMax(0.8, r.width() / 60)));
-    p.setBrush(g);
-    p.drawRoundedRect(r, r.width() / 14, r.width() / 14);
-    const double cw = r.width() * 0.22;
-    Chip(p, QRectF(r.left() + r.width() * 0.12, r.top() + r.height() * 0.32, cw, cw * 0.8));
-}
+const auto& Card = programicons::PaintCard;
 
 // The program icon: a card with its chip.
 QImage AppIcon(int size) {
     QImage image = Blank(size, size);
     QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.translate(size / 2.0, size / 2.0);
-    p.rotate(-12);
-    const double w = size * 0.86, h = w * 0.63;
-    Card(p, QRectF(-w / 2, -h / 2, w, h));
+    programicons::PaintCardbenchIcon(p, size);
     return image;
 }
 

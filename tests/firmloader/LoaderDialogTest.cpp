@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -17,7 +19,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -211,8 +217,9 @@ const std::string kVersionBoot = "Version  --> " + kBootVersion;
 const DownloadCase kDownloadCases[] = {
     {"NoReader", std::nullopt, 600, nullptr,
      {"Unable to Transmit command : no HID device found.", "Start Download command --> FAIL"}, {}, 0, false},
+    // The file is checked before the reader is touched.
     {"NoFileChosen", SimMode::Boot, std::nullopt, nullptr,
-     {"START DOWNLOAD SUCCESS", "ERROR open file to download"}, {"ERROR open file to download"}, 0, false},
+     {"ERROR open file to download"}, {"ERROR open file to download"}, 0, false},
     {"ReaderInApplicationResetsAndReturns", SimMode::Application, 600, nullptr,
      {"START DOWNLOAD SUCCESS", kVersionApp, "Reset sent to device", kVersionBoot, "...Download in progress...",
       "DOWNLOAD SUCCESS", "Reset sent to device"},
@@ -535,6 +542,280 @@ TEST(LoaderDialog, BrowseShowsThePathAndCancelKeepsIt)
     });
     h.Click(IDC_BROWSE);
     EXPECT_EQ(pathBox->text(), path);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Faults found from outside: the file checked before the reader is reset,
+// the window alive while blocks go out, a reader that never comes back.
+
+namespace {
+
+// Lines of the loader's own, written out here rather than taken from its
+// text table.
+const std::string kFileError = "ERROR open file to download";
+const std::string kNotBack = "Reader not back after reset: check its udev rule and /dev/hidraw permissions";
+
+struct FileCase {
+    const char* name;
+    // Makes the path to pick (or nothing) once a regular file was picked.
+    std::function<void(LoaderHarness&, const QString& picked)> spoil;
+    bool pick;
+};
+
+class FileFirst : public ::testing::TestWithParam<FileCase> {};
+
+// A reader in its application firmware would be reset into its boot loader
+// and left there with nothing to load: no frame may go out.
+TEST_P(FileFirst, ReaderUntouchedWhenTheImageCannotBeRead)
+{
+    LoaderHarness h;
+    SimBootLoader& reader = h.AddReader(SimMode::Application);
+    if (GetParam().pick) {
+        const QString path = h.Pick(MakeImage(300));
+        GetParam().spoil(h, path);
+    }
+    h.Click(IDC_DOWNLOAD);
+
+    EXPECT_EQ(h.Log(), (Lines{kFileError}));
+    EXPECT_EQ(h.boxes, (Lines{kFileError}));
+    EXPECT_TRUE(reader.Frames().empty());
+    EXPECT_EQ(reader.ResetCount(), 0);
+    EXPECT_EQ(reader.Mode(), SimMode::Application);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileFirst,
+    ::testing::Values(
+        FileCase{"NoneChosen", nullptr, false},
+        FileCase{"RemovedAfterBrowse", [](LoaderHarness&, const QString& path) { QFile::remove(path); }, true},
+        FileCase{"ReplacedByAFifo",
+                 [](LoaderHarness&, const QString& path) {
+                     QFile::remove(path);
+                     ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+                 },
+                 true},
+        FileCase{"ReplacedByADirectory",
+                 [](LoaderHarness&, const QString& path) {
+                     QFile::remove(path);
+                     ASSERT_TRUE(QDir().mkdir(path));
+                 },
+                 true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Counts what the window's event loop handles while a click runs: ticks of
+// a timer, paints of the log list asked for at each tick (the block counter
+// paints itself, and the window under it, on every value, so those prove
+// nothing), the counter's values at the ticks.
+class EventCounter : public QObject {
+public:
+    explicit EventCounter(QWidget* progress)
+        : m_progress(progress),
+          m_logView(progress->window()->findChild<QListWidget*>(LoaderHarness::Name(IDC_LOG_LIST))->viewport())
+    {
+        m_logView->installEventFilter(this);
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Tick(); });
+        m_timer.start();
+        m_clock.start();
+    }
+    std::function<void(int tick)> onTick;
+    int ticks = 0;
+    int paints = 0;
+    qint64 maxGapMs = 0;
+    std::vector<int> values;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+
+private:
+    void Tick()
+    {
+        maxGapMs = std::max(maxGapMs, m_clock.restart());
+        ++ticks;
+        values.push_back(static_cast<QProgressBar*>(m_progress)->value());
+        m_logView->update();
+        if (onTick)
+            onTick(ticks);
+    }
+    QWidget* m_progress;
+    QWidget* m_logView;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+};
+
+QPoint Centre(QWidget* widget)
+{
+    return widget->rect().center();
+}
+
+// 1 MiB at 1 ms a block (4096 blocks, so at least 4 s): a window handling
+// its events at least every 100 ms sees 40 ticks of a 10 ms timer or more;
+// a window that sends every block inside the click sees none.
+TEST(LoaderResponsiveness, WindowHandlesEventsThroughoutAOneMebibyteDownload)
+{
+    LoaderHarness h;
+    SimBootLoader& reader = h.AddReader(SimMode::Boot);
+    reader.SetBlockDelay(std::chrono::milliseconds(1));
+    reader.KeepFrames(false);
+    const auto image = MakeImage(1024 * 1024);
+    h.Pick(image);
+    auto* progress = h.dialog->findChild<QProgressBar*>(LoaderHarness::Name(IDC_PROGRESS));
+    auto* download = h.dialog->findChild<QPushButton*>(LoaderHarness::Name(IDC_DOWNLOAD));
+    auto* getVersion = h.dialog->findChild<QPushButton*>(LoaderHarness::Name(IDC_GET_VERSION));
+
+    EventCounter counter(progress);
+    bool inProgressShown = false;
+    counter.onTick = [&](int tick) {
+        inProgressShown = inProgressShown || (h.Log().size() >= 2 && h.Log()[1] == "...Download in progress...");
+        // A user clicking about meanwhile: the commands are not taken.
+        if (tick == 5)
+            QTest::mouseClick(download, Qt::LeftButton, {}, Centre(download));
+        if (tick == 6)
+            QTest::mouseClick(getVersion, Qt::LeftButton, {}, Centre(getVersion));
+    };
+    QElapsedTimer clock;
+    clock.start();
+    h.Click(IDC_DOWNLOAD);
+    const qint64 elapsed = clock.elapsed();
+    const int ticks = counter.ticks;
+
+    std::printf("responsiveness: %d timer events handled during the 1 MiB download (%lld ms), "
+                "max gap between them %lld ms, %d paints of the log list\n",
+                ticks, static_cast<long long>(elapsed), static_cast<long long>(counter.maxGapMs), counter.paints);
+    ::testing::Test::RecordProperty("events_handled", ticks);
+    ::testing::Test::RecordProperty("max_gap_ms", static_cast<int>(counter.maxGapMs));
+
+    EXPECT_GE(ticks, 40);
+    EXPECT_GE(counter.paints, 10);
+    EXPECT_TRUE(inProgressShown);
+    // The counter moved while the blocks went out.
+    std::vector<int> moving;
+    for (int value : counter.values)
+        if (value > 0 && value < 4096 && (moving.empty() || moving.back() != value))
+            moving.push_back(value);
+    EXPECT_GE(moving.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(moving.begin(), moving.end()));
+
+    EXPECT_EQ(h.Log(), (Lines{"START DOWNLOAD SUCCESS", "...Download in progress...", "DOWNLOAD SUCCESS",
+                              "Reset sent to device"}));
+    EXPECT_EQ(reader.StartCount(), 1) << "Download was pressed again during the blocks";
+    EXPECT_EQ(reader.BlocksTaken(), 4096u);
+    EXPECT_TRUE(Received(reader, image));
+    EXPECT_TRUE(download->isEnabled());
+    EXPECT_TRUE(getVersion->isEnabled());
+}
+
+// Exit during the blocks: the download stops after the block being sent,
+// nothing more goes to the reader, and the window closes.
+TEST(LoaderResponsiveness, ExitDuringTheBlocksStopsTheDownload)
+{
+    LoaderHarness h;
+    SimBootLoader& reader = h.AddReader(SimMode::Boot);
+    reader.SetBlockDelay(std::chrono::milliseconds(1));
+    h.Pick(MakeImage(256 * 1024));
+    auto* exitButton = h.dialog->findChild<QPushButton*>(LoaderHarness::Name(IDC_EXIT));
+    auto* progress = h.dialog->findChild<QProgressBar*>(LoaderHarness::Name(IDC_PROGRESS));
+
+    EventCounter counter(progress);
+    std::size_t blocksAtExit = 0;
+    counter.onTick = [&](int) {
+        if (blocksAtExit == 0 && progress->value() >= 20) {
+            blocksAtExit = reader.BlocksTaken();
+            QTest::mouseClick(exitButton, Qt::LeftButton, {}, Centre(exitButton));
+        }
+    };
+    h.Click(IDC_DOWNLOAD);
+
+    ASSERT_GT(blocksAtExit, 0u);
+    EXPECT_FALSE(h.dialog->isVisible());
+    EXPECT_LE(reader.BlocksTaken(), blocksAtExit + 1);
+    EXPECT_EQ(reader.EndCount(), 0);
+    EXPECT_EQ(h.Log(), (Lines{"START DOWNLOAD SUCCESS", "...Download in progress..."}));
+    EXPECT_TRUE(h.boxes.empty());
+}
+
+// Another device arriving while the blocks go out must not close the
+// reader's handle under the download; the arrival is handled after it.
+TEST(LoaderResponsiveness, ArrivalDuringTheBlocksWaitsForTheirEnd)
+{
+    LoaderHarness h;
+    SimBootLoader& reader = h.AddReader(SimMode::Boot);
+    reader.SetBlockDelay(std::chrono::milliseconds(1));
+    const auto image = MakeImage(128 * 1024);
+    h.Pick(image);
+    auto* progress = h.dialog->findChild<QProgressBar*>(LoaderHarness::Name(IDC_PROGRESS));
+    EventCounter counter(progress);
+    counter.onTick = [&](int tick) {
+        if (tick == 3) {
+            h.watch.PostArrival("/dev/hidraw-a-keyboard");
+            h.watch.PostRemovalComplete("/dev/hidraw-a-mouse");
+        }
+    };
+    h.Click(IDC_DOWNLOAD);
+
+    EXPECT_EQ(h.Log(), (Lines{"START DOWNLOAD SUCCESS", "...Download in progress...", "DOWNLOAD SUCCESS",
+                              "Reset sent to device"}));
+    EXPECT_TRUE(Received(reader, image));
+    EXPECT_GE(counter.ticks, 3);
+}
+
+// After the reset into the boot loader the reader is held away: one line
+// says what to check, the loader keeps listening, and the reader's late
+// return still continues the download.
+TEST(LoaderReturnWarning, ReaderHeldAwayGetsOneLineAndIsStillAwaited)
+{
+    struct Case {
+        const char* name;
+        bool heldAway;
+        Lines whileAway;
+    };
+    const Lines started = {"START DOWNLOAD SUCCESS", kVersionApp, "Reset sent to device"};
+    const Lines continued = {kVersionBoot, "...Download in progress...", "DOWNLOAD SUCCESS", "Reset sent to device"};
+    const Case cases[] = {
+        {"HeldAway", true, {kNotBack}},
+        {"BackAtOnce", false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoaderHarness h;
+        h.dialog->SetReturnWarningDelay(std::chrono::milliseconds(60));
+        SimBootLoader& reader = h.AddReader(SimMode::Application);
+        reader.SetReturnAfterReset(!c.heldAway);
+        const auto image = MakeImage(600);
+        h.Pick(image);
+        h.Click(IDC_DOWNLOAD);
+
+        // Several times the delay: the line comes once, not once per delay.
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 400)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+
+        Lines expected = started;
+        if (c.heldAway) {
+            expected.insert(expected.end(), c.whileAway.begin(), c.whileAway.end());
+            EXPECT_EQ(h.Log(), expected);
+            EXPECT_TRUE(h.watch.IsActive()) << "the loader must keep listening";
+            reader.Replug();
+            LoaderHarness::Settle();
+        }
+        expected.insert(expected.end(), continued.begin(), continued.end());
+        EXPECT_EQ(h.Log(), expected);
+        EXPECT_TRUE(Received(reader, image));
+
+        // Done: no warning follows a finished download.
+        clock.restart();
+        while (clock.elapsed() < 150)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(h.Log(), expected);
+    }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Installs the readerctl component into a staging tree, checks what was
+# Installs the readerctl and devel components into a staging tree, checks what was
 # installed and what the library exports, then loads it as a foreign
 # program would.
 # usage: installed_check.sh <cmake> <c-compiler> <build-dir> <stage-dir> <checker> <vendor-hex4> <product-hex4>...
@@ -8,7 +8,10 @@ cmake=$1 cc=$2 build=$3 stage=$4 checker=$5 vendor=$6
 shift 6
 
 rm -rf "$stage"
-DESTDIR="$stage" "$cmake" --install "$build" --component readerctl --prefix /usr >/dev/null
+# The run-time part (library, udev rule) and the files to build against it.
+for component in readerctl devel; do
+    DESTDIR="$stage" "$cmake" --install "$build" --component $component --prefix /usr >/dev/null
+done
 
 lib=$(find "$stage" -name libreaderctl.so | head -n 1)
 for f in "$lib" "$(find "$stage" -name readerctl.h)" "$(find "$stage" -name readerctl.pc)" \
