@@ -98,7 +98,7 @@ void CConsoleDlg::SetScreenWidthSource(ScreenWidthSource source) {
 }
 
 CConsoleDlg::~CConsoleDlg() {
-    CloseAllFeatureWindows();
+    DestroyFeatureWindows();
     if (m_hDevNotify) m_hDevNotify->Stop();
 }
 

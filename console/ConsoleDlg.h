@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,6 +37,7 @@ class CDropDownButton;
 class CMarkupTip;
 class CMaskedEdit;
 class CPinExchange;
+class CFeatureWindow;
 
 class CConsoleDlg : public QDialog {
     Q_OBJECT
@@ -136,7 +138,13 @@ private:
     void OpenFeatureWindow(features::FeatureWindow window, DWORD code);
     void OpenKeyHistoryWindow(DWORD code);
     void CloseFeatureWindow(QPointer<QWidget>& window);
+    // Keeps an opened window in its slot, shown and placed; its destruction
+    // clears m_featureWindowOpen. The PIN windows use it too.
+    void KeepFeatureWindow(QPointer<QWidget>& slot, CFeatureWindow* window);
+    // How a feature window reports a result: the console's status line.
+    std::function<void(PcscResult)> FeatureReport();
     void CloseAllFeatureWindows();
+    void DestroyFeatureWindows();
     // The PIN windows and exchanges (ConsolePin.cpp).
     void OpenVerifyPinWindow();
     void OpenModifyPinWindow();

@@ -12,24 +12,22 @@
 
 using namespace features;
 
-namespace {
-
-template <class Window>
-Window* Keep(CConsoleDlg& console, QPointer<QWidget>& slot, Window* window, bool& openFlag) {
+void CConsoleDlg::KeepFeatureWindow(QPointer<QWidget>& slot, CFeatureWindow* window) {
     slot = window;
     // Closing any feature window lets the next selection open its own.
-    QObject::connect(window, &QObject::destroyed, &console, [&openFlag] { openFlag = false; });
+    connect(window, &QObject::destroyed, this, [this] { m_featureWindowOpen = false; });
     window->ShowPlaced();
-    return window;
 }
 
-}  // namespace
-
-void CConsoleDlg::OpenFeatureWindow(FeatureWindow window, DWORD code) {
-    const CFeatureWindow::Report report = [this](PcscResult result) {
+std::function<void(PcscResult)> CConsoleDlg::FeatureReport() {
+    return [this](PcscResult result) {
         m_lastResult = result;
         RefreshWindow();
     };
+}
+
+void CConsoleDlg::OpenFeatureWindow(FeatureWindow window, DWORD code) {
+    const CFeatureWindow::Report report = FeatureReport();
     switch (window) {
     case FeatureWindow::VerifyPin:
         OpenVerifyPinWindow();
@@ -38,42 +36,39 @@ void CConsoleDlg::OpenFeatureWindow(FeatureWindow window, DWORD code) {
         OpenModifyPinWindow();
         break;
     case FeatureWindow::GetKeyPressed:
-        Keep(*this, m_getKeyPressedWindow, new CGetKeyPressedDlg(this, &m_reader, code, report), m_featureWindowOpen);
+        KeepFeatureWindow(m_getKeyPressedWindow, new CGetKeyPressedDlg(this, &m_reader, code, report));
         break;
     case FeatureWindow::GetKey:
-        Keep(*this, m_getKeyWindow, new CGetKeyDlg(this, &m_reader, code, report), m_featureWindowOpen);
+        KeepFeatureWindow(m_getKeyWindow, new CGetKeyDlg(this, &m_reader, code, report));
         break;
     case FeatureWindow::SpeMessage:
-        Keep(*this, m_speMessageWindow, new CSpeMessageDlg(this, &m_reader, code, report), m_featureWindowOpen);
+        KeepFeatureWindow(m_speMessageWindow, new CSpeMessageDlg(this, &m_reader, code, report));
         break;
-    case FeatureWindow::PinProperties:
-        Keep(*this, m_pinPropertiesWindow, new CPinPropertiesDlg(this, &m_reader, code, report), m_featureWindowOpen)
-            ->ReadPinProperties();
+    case FeatureWindow::PinProperties: {
+        auto* properties = new CPinPropertiesDlg(this, &m_reader, code, report);
+        KeepFeatureWindow(m_pinPropertiesWindow, properties);
+        properties->ReadPinProperties();
         break;
-    case FeatureWindow::DisplayProperties:
-        Keep(*this, m_displayPropertiesWindow, new CDisplayPropertiesDlg(this, &m_reader, code, report),
-             m_featureWindowOpen)
-            ->ReadDisplayProperties();
+    }
+    case FeatureWindow::DisplayProperties: {
+        auto* properties = new CDisplayPropertiesDlg(this, &m_reader, code, report);
+        KeepFeatureWindow(m_displayPropertiesWindow, properties);
+        properties->ReadDisplayProperties();
         break;
-    case FeatureWindow::WriteDisplay:
-        Keep(*this, m_writeDisplayWindow,
-             new CWriteDisplayDlg(this, &m_reader, code, m_features.CodeOf(kIfdDisplayProperties), report),
-             m_featureWindowOpen)
-            ->ReadDisplayLimits();
+    }
+    case FeatureWindow::WriteDisplay: {
+        auto* display = new CWriteDisplayDlg(this, &m_reader, code, m_features.CodeOf(kIfdDisplayProperties), report);
+        KeepFeatureWindow(m_writeDisplayWindow, display);
+        display->ReadDisplayLimits();
         break;
+    }
     case FeatureWindow::None:
         break;
     }
 }
 
 void CConsoleDlg::OpenKeyHistoryWindow(DWORD code) {
-    Keep(*this, m_keyHistoryWindow,
-         new CKeyHistoryDlg(this, &m_reader, code,
-                            [this](PcscResult result) {
-                                m_lastResult = result;
-                                RefreshWindow();
-                            }),
-         m_featureWindowOpen);
+    KeepFeatureWindow(m_keyHistoryWindow, new CKeyHistoryDlg(this, &m_reader, code, FeatureReport()));
 }
 
 void CConsoleDlg::CloseAllFeatureWindows() {
@@ -84,4 +79,16 @@ void CConsoleDlg::CloseAllFeatureWindows() {
           &m_writeDisplayWindow, &m_displayPropertiesWindow, &m_pinPropertiesWindow, &m_speMessageWindow}) {
         CloseFeatureWindow(*window);
     }
+}
+
+void CConsoleDlg::DestroyFeatureWindows() {
+    // The console's own destruction: the windows go now, while the console
+    // they report to is still whole. No loop runs by then: the console's
+    // modal loop returns only once every handler below it has returned.
+    for (QPointer<QWidget>* window :
+         {&m_verifyPinWindow, &m_modifyPinWindow, &m_keyHistoryWindow, &m_getKeyPressedWindow, &m_getKeyWindow,
+          &m_writeDisplayWindow, &m_displayPropertiesWindow, &m_pinPropertiesWindow, &m_speMessageWindow}) {
+        delete window->data();
+    }
+    m_featureWindowOpen = false;
 }

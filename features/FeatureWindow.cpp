@@ -85,7 +85,8 @@ void CFeatureWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    QDialog::closeEvent(event);
+    // Not the dialog's own handling, which rejects, and rejecting closes here.
+    event->accept();
 }
 
 QGroupBox* CFeatureWindow::AddGroup(const QString& title, QGridLayout*& grid) {

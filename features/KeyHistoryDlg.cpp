@@ -7,6 +7,7 @@
 
 #include "console/QtText.h"
 #include "features/KeypadDisplay.h"
+#include "readerlink/ResultText.h"
 
 using namespace features;
 
@@ -29,7 +30,7 @@ PcscResult CKeyHistoryDlg::PollKeys(std::uint8_t entries, std::uint8_t validatio
     LoopScope loop(*this);
     KeyHistory history(entries, validation, maxExtraDigit);
     m_lastReceive->setText(QStringLiteral(" "));
-    PcscResult result = static_cast<PcscResult>(0x20000000u);  // nothing polled yet
+    PcscResult result = static_cast<PcscResult>(KEEP_STATUS_TEXT);  // nothing polled yet
     for (;;) {
         std::array<std::uint8_t, kKeyAnswerSize> answer{};
         DWORD returned = 0;

@@ -109,6 +109,7 @@ TEST_F(ConsoleControl, ConnectListsTheTwelveFeaturesSorted) {
 }
 
 TEST_F(ConsoleControl, TypedInputReachesTheReaderWithTheChosenCode) {
+    dlg.OnSysCommand(IDM_USE_LOG_FILE);
     ConnectTo(0);
     ASSERT_TRUE(ChooseControl(dlg, "IOCTL_SMARTCARD_VENDOR_IFD_EXCHANGE"));
     TypeCommand(dlg, "0102A0");
@@ -122,6 +123,16 @@ TEST_F(ConsoleControl, TypedInputReachesTheReaderWithTheChosenCode) {
     EXPECT_EQ(dlg.m_responseLength, 2u);
     EXPECT_EQ(dlg.m_responseBytes[0], 0x90);
     EXPECT_TRUE(Button(dlg, IDC_RESPONSE_FORMAT)->isEnabled());
+    // One record: the field's text as typed (blanks of the mask kept) and the answer.
+    const std::string log = LogBytes();
+    const std::string record = "[Command]\r\nSCardControl\r\n01 02 A0 ";
+    const std::size_t at = log.rfind(record);
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::size_t answer = log.find("\r\n[Answer]\r\n", at);
+    ASSERT_NE(answer, std::string::npos);
+    EXPECT_EQ(log.substr(answer), "\r\n[Answer]\r\n90 00 \r\n");
+    EXPECT_EQ(log.substr(at + record.size(), answer - at - record.size()),
+              std::string(dlg.m_commandText.size() - 9, ' '));
 
     // "Select an IOCTL" leaves the code chosen before it.
     ASSERT_TRUE(ChooseControl(dlg, "IOCTL_SMARTCARD_VENDOR_DISPLAY"));
@@ -134,6 +145,7 @@ TEST_F(ConsoleControl, TypedInputReachesTheReaderWithTheChosenCode) {
 }
 
 TEST_F(ConsoleControl, AFailedControlShowsTheFailure) {
+    dlg.OnSysCommand(IDM_USE_LOG_FILE);
     ConnectTo(0);
     // The demo reader knows nothing of the SAM exchange.
     ASSERT_TRUE(ChooseControl(dlg, "IOCTL_SMARTCARD_VENDOR_SAM_EXCHANGE"));
@@ -142,6 +154,10 @@ TEST_F(ConsoleControl, AFailedControlShowsTheFailure) {
     EXPECT_EQ(Response(dlg), "xx xx xx xx xx");
     EXPECT_EQ(StatusLine(dlg), ResultText(static_cast<std::uint32_t>(SCARD_E_NOT_TRANSACTED)));
     EXPECT_EQ(dlg.m_responseLength, 0u);
+    // The log takes the failure's text as the answer.
+    const std::string log = LogBytes();
+    EXPECT_EQ(log.substr(log.rfind("[Answer]")),
+              "[Answer]\r\n" + ResultText(static_cast<std::uint32_t>(SCARD_E_NOT_TRANSACTED)) + "\r\n");
 }
 
 TEST_F(ConsoleControl, ACommandLongerThanTheInputBufferIsNotSent) {
@@ -215,7 +231,10 @@ TEST_F(ConsoleControl, PlainReaderKeepsTheFixedEntriesAndFallsBackToItsName) {
     };
     for (const Case& c : cases) EXPECT_EQ(ReadAttribute(c.command), c.shown) << c.command;
     EXPECT_EQ(Response(dlg), "xx xx xx xx xx");
-    EXPECT_NE(LogBytes().find("SCardGetAttrib\r\n"), std::string::npos);
+    const std::string log = LogBytes();
+    EXPECT_NE(log.find("SCardGetAttrib\r\n\r\n[Answer]\r\n254\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.substr(log.rfind("[Answer]")),
+              "[Answer]\r\n" + ResultText(static_cast<std::uint32_t>(SCARD_E_UNSUPPORTED_FEATURE)) + "\r\n");
 }
 
 }  // namespace

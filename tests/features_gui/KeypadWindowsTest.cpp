@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "FeatureHarness.h"
 #include "features/DisplayPropertiesDlg.h"
@@ -77,6 +79,7 @@ TEST_F(KeypadWindows, ScriptedKeysDriveTheKeyWindows) {
     // A PIN start opens the key history beside its PIN window.
     auto* history = Open<CKeyHistoryDlg>("FEATURE_VERIFY_PIN_START", dlg.m_keyHistoryWindow);
     ASSERT_NE(history, nullptr);
+    QPointer<CKeyHistoryDlg> historyGone = history;
     EXPECT_EQ(history->windowTitle(), "Get Key Pressed");
     std::vector<QString> fourthCell;
     QObject::connect(history->Cell(3), &QLineEdit::textChanged, [&](const QString& t) { fourthCell.push_back(t); });
@@ -93,6 +96,8 @@ TEST_F(KeypadWindows, ScriptedKeysDriveTheKeyWindows) {
     auto* getKey = Open<CGetKeyPressedDlg>("FEATURE_GET_KEY_PRESSED", dlg.m_getKeyPressedWindow);
     ASSERT_NE(getKey, nullptr);
     EXPECT_TRUE(dlg.m_keyHistoryWindow.isNull()) << "the selection closed the PIN start's windows";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(historyGone.isNull()) << "and the window itself is gone";
     auto cells = [&] {
         QString text;
         for (int i = 0; i < 4; ++i) text += getKey->Cell(i)->text();
@@ -192,9 +197,20 @@ TEST_F(KeypadWindows, PropertiesWindowsShowTheReadersValues) {
     EXPECT_EQ(display->CharactersField()->text(), "16");
     EXPECT_EQ(display->LinesField()->text(), "2");
 
+    QPointer<CDisplayPropertiesDlg> displayGone = display;
     auto* pin = Open<CPinPropertiesDlg>("FEATURE_IFD_PIN_PROP", dlg.m_pinPropertiesWindow);
     ASSERT_NE(pin, nullptr);
     EXPECT_TRUE(dlg.m_displayPropertiesWindow.isNull());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(displayGone.isNull()) << "another selection closes the window";
+    // Escape closes a window as its close button does.
+    QPointer<CPinPropertiesDlg> pinGone = pin;
+    QTest::keyClick(pin, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(pinGone.isNull());
+    EXPECT_FALSE(dlg.m_featureWindowOpen);
+    pin = Open<CPinPropertiesDlg>("FEATURE_IFD_PIN_PROP", dlg.m_pinPropertiesWindow);
+    ASSERT_NE(pin, nullptr);
     // The first read takes the short layout; the display size keeps its default.
     EXPECT_EQ(pin->LayoutField()->text(), "16_2");
     EXPECT_EQ(pin->CharactersField()->text(), "xx");
@@ -207,6 +223,34 @@ TEST_F(KeypadWindows, PropertiesWindowsShowTheReadersValues) {
     EXPECT_EQ(pin->LinesField()->text(), "4");
     EXPECT_EQ(pin->ValidationField()->text(), "3");
     EXPECT_EQ(pin->TimeOutField()->text(), "60");
+}
+
+TEST_F(KeypadWindows, TagsBeyondTheTableAreListedAndUsedByTheirOwnCodes) {
+    const auto texts = ControlTexts(dlg);
+    for (const char* name : {"FEATURE_GET_TLV_PROPERTIES", "FEATURE_0x21"}) {
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), name), 1) << name;
+    }
+    EXPECT_EQ(dlg.m_featureCount, 9);
+    ASSERT_TRUE(ChooseControl(dlg, "FEATURE_0x21"));
+    TypeCommand(dlg, "AB");
+    trace.Mark();
+    Click(dlg, IDC_CONTROL);
+    EXPECT_EQ(trace.Calls(), (std::vector<std::string>{"Control 42330021 AB"}));
+    EXPECT_EQ(Response(dlg), "01 02 ");
+}
+
+// Exit ends the program: no feature window stays behind it.
+TEST_F(KeypadWindows, ExitTakesTheFeatureWindowsAlong) {
+    QPointer<CDisplayPropertiesDlg> window =
+        Open<CDisplayPropertiesDlg>("FEATURE_IFD_DISPLAY_PROPERTIES", dlg.m_displayPropertiesWindow);
+    ASSERT_FALSE(window.isNull());
+    bool finished = false;
+    QObject::connect(&dlg, &QDialog::finished, [&] { finished = true; });
+    Click(dlg, IDC_EXIT);
+    EXPECT_TRUE(finished);
+    EXPECT_TRUE(dlg.isHidden());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
 }
 
 TEST_F(KeypadWindows, ClosingEndsARunningLoopCleanly) {

@@ -246,4 +246,53 @@ TEST(SimReader, TraceHasOneLinePerCall)
               "010000 PowerICC 501\n");
 }
 
+TEST(SimReader, DisplayRequestsAreShownAndTraced)
+{
+    TempDir dir;
+    std::string trace = dir.path + "/trace.log";
+    SimReader r = Make("cold-atr => 3B 00\nfeature 0F 0x4233000F\nfeature 0C 0x4233000C\n"
+                       "control 0x4233000F => empty\ncontrol 0x4233000C => empty\n",
+                       trace);
+    struct Case {
+        const char* name;
+        std::uint32_t code;
+        Bytes request;
+        std::string shown;  // the trace line after the Control line; empty: none
+    };
+    auto spe = [](std::uint8_t index, std::uint8_t length, const std::string& text) {
+        Bytes b(36 + text.size(), 0);
+        b[32] = index;
+        b[35] = length;
+        for (std::size_t i = 0; i < text.size(); ++i)
+            b[36 + i] = static_cast<std::uint8_t>(text[i]);
+        return b;
+    };
+    const Case cases[] = {
+        {"display", 0x4233000F, {0, 0, 0, 0, 0x0A, 0, 5, 'H', 'E', 'L', 'L', 'O'}, "Display 10 \"HELLO\""},
+        {"two lines and a quote", 0x4233000F, {0, 0, 0, 0, 1, 0, 5, 'A', '\r', '\n', '"', 0xE9},
+         "Display 1 \"A\\x0D\\x0A\\\"\\xE9\""},
+        {"length byte too large", 0x4233000F, {0, 0, 0, 0, 2, 0, 9, 'H', 'I'},
+         "Display 2 \"HI\" (length byte 9, 2 bytes sent)"},
+        {"length byte too small", 0x4233000F, {0, 0, 0, 0, 2, 0, 1, 'H', 'I'},
+         "Display 2 \"H\" (length byte 1, 2 bytes sent)"},
+        {"too short to be a display request", 0x4233000F, {0, 0, 0, 0, 2, 0}, ""},
+        {"message", 0x4233000C, spe(3, 9, "Enter PIN"), "SpeMessage 3 \"Enter PIN\""},
+        {"other codes show nothing", 0x42330010, {0, 0, 0, 0, 2, 0, 1, 'X'}, ""},
+    };
+    std::size_t before = 0;
+    for (const Case& c : cases) {
+        std::uint8_t out[8];
+        std::size_t n = 0;
+        r.Control(c.code, c.request.data(), c.request.size(), out, sizeof out, &n);
+        std::ifstream f(trace);
+        std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        std::string added = all.substr(before);
+        before = all.size();
+        const std::size_t firstEnd = added.find('\n');
+        ASSERT_NE(firstEnd, std::string::npos) << c.name;
+        EXPECT_EQ(added.rfind("010000 Control ", 0), 0u) << c.name;
+        EXPECT_EQ(added.substr(firstEnd + 1), c.shown.empty() ? "" : "010000 " + c.shown + "\n") << c.name;
+    }
+}
+
 }  // namespace
