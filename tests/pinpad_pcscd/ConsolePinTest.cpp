@@ -139,9 +139,21 @@ TEST_F(ConsolePin, VendorVerifyShowsThePromptWhileThePadWaits) {
     bool promptShown = false;
     std::string promptText;
     bool pinFieldHidden = false;
+    // Every 50 ms the console is asked to repaint; the paints are counted.
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    dlg.installEventFilter(&counter);
     int ticks = 0;
     QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++ticks;
+        dlg.update();
+    });
     ticker.start(50);
     QTimer::singleShot(900, [&] {
         CPinPromptDlg* prompt = OpenWindow<CPinPromptDlg>();
@@ -158,7 +170,9 @@ TEST_F(ConsolePin, VendorVerifyShowsThePromptWhileThePadWaits) {
     EXPECT_TRUE(promptShown);
     EXPECT_EQ(promptText, "Please Enter Your PinCode.|PIN Code");
     EXPECT_TRUE(pinFieldHidden);
+    dlg.removeEventFilter(&counter);
     EXPECT_GE(ticks, 10) << "the window stopped handling events while the reader waited";
+    EXPECT_GE(counter.paints, 5) << "the window stopped repainting while the reader waited";
     EXPECT_EQ(OpenWindow<CPinPromptDlg>(), nullptr);
     EXPECT_EQ(Response(dlg), "90 00 ");
     EXPECT_EQ(Seen("Control 4200080A"),
