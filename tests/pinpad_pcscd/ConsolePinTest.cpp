@@ -273,4 +273,28 @@ TEST_F(ConsolePin, ClosedWindowComesBackWithItsDefaults) {
     EXPECT_EQ(Response(dlg), "90 00 ");
 }
 
+// A modify start: the key loop waits for as many entries as bNumberMessage
+// says (3: current, new, confirmation), then the finish code answers.
+TEST_F(ConsolePin, ModifyStartFollowsThreeEntriesThenFinish) {
+    ASSERT_TRUE(ChooseControl(dlg, "FEATURE_MODIFY_PIN_START"));
+    auto* history = qobject_cast<CKeyHistoryDlg*>(dlg.m_keyHistoryWindow.data());
+    ASSERT_NE(history, nullptr);
+    int enters = 0;
+    QObject::connect(history->LastReceiveField(), &QLineEdit::textChanged, [&](const QString& t) {
+        if (t == "Enter Button") ++enters;
+    });
+    TypeCommand(dlg, kModifyApdu);
+    Press(dlg, IDC_CONTROL);
+    EXPECT_EQ(StatusLine(dlg), Success());
+    EXPECT_EQ(enters, 3);
+    EXPECT_EQ(history->LastReceiveField()->text(), "Enter Button");
+
+    ASSERT_TRUE(ChooseControl(dlg, "FEATURE_MODIFY_PIN_FINISH"));
+    TypeCommand(dlg, "00");
+    Press(dlg, IDC_CONTROL);
+    EXPECT_EQ(Response(dlg), "90 00 ");
+    EXPECT_EQ(Seen("PinTransmit"),
+              std::vector<std::string>{"PinTransmit 00 24 00 01 0C 31 32 33 34 FF FF FF FF 35 36 37 38"});
+}
+
 }  // namespace
