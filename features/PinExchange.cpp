@@ -54,6 +54,18 @@ private:
     QWidget* m_console;
 };
 
+// Marks an operation as running for as long as it is on the stack.
+class ExchangeMark {
+public:
+    explicit ExchangeMark(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~ExchangeMark() { m_flag = false; }
+    ExchangeMark(const ExchangeMark&) = delete;
+    ExchangeMark& operator=(const ExchangeMark&) = delete;
+
+private:
+    bool& m_flag;
+};
+
 }  // namespace
 
 CPinExchange::CPinExchange(CConsoleDlg& console) : m_console(console) {}
@@ -102,7 +114,7 @@ void CPinExchange::CloseWindows() {
 }
 
 int CPinExchange::VerifyPinPcscV2(DWORD controlCode) {
-    if (m_busy) return 0;
+    if (m_busy || m_exchanging) return 0;  // a press while one runs is ignored
     CVerifyPinDlg* window = OpenVerifyWindow();
     if (window == nullptr) return -1;
     window->BuildPcscText();
@@ -112,7 +124,7 @@ int CPinExchange::VerifyPinPcscV2(DWORD controlCode) {
 }
 
 int CPinExchange::ModifyPinPcscV2(DWORD controlCode) {
-    if (m_busy) return 0;
+    if (m_busy || m_exchanging) return 0;  // a press while one runs is ignored
     CModifyPinDlg* window = OpenModifyWindow();
     if (window == nullptr) return -1;
     window->BuildPcscText();
@@ -122,7 +134,7 @@ int CPinExchange::ModifyPinPcscV2(DWORD controlCode) {
 }
 
 int CPinExchange::VerifyPinVendor() {
-    if (m_busy) return 0;
+    if (m_busy || m_exchanging) return 0;  // a press while one runs is ignored
     CVerifyPinDlg* window = OpenVerifyWindow();
     if (window == nullptr) return -1;
     window->BuildVendorText();
@@ -130,7 +142,7 @@ int CPinExchange::VerifyPinVendor() {
 }
 
 int CPinExchange::ModifyPinVendor() {
-    if (m_busy) return 0;
+    if (m_busy || m_exchanging) return 0;  // a press while one runs is ignored
     CModifyPinDlg* window = OpenModifyWindow();
     if (window == nullptr) return -1;
     window->BuildVendorText();
@@ -148,6 +160,7 @@ int CPinExchange::PcscExchange(DWORD controlCode, const std::string& structureTe
         return 0;
     }
     m_console.m_lastResult = 0;
+    const ExchangeMark mark(m_exchanging);
     DWORD returned = 0;
     const PcscResult result = m_console.m_reader.Control(controlCode, m_request.bytes.data(), m_request.count,
                                                          m_answer.data(), kPcscPinAnswerSize, &returned);
@@ -175,6 +188,7 @@ int CPinExchange::VendorExchange(DWORD controlCode, const std::string& structure
         Refuse((requestText.size() + 1) / 2);
         return 0;
     }
+    const ExchangeMark mark(m_exchanging);
     auto* prompt = new CPinPromptDlg(&m_console);
     prompt->show();
     prompt->HidePinField();
@@ -223,6 +237,9 @@ void CPinExchange::JoinPinWorker() {
 }
 
 void CPinExchange::Finish(std::string_view logName, PcscResult result, const std::uint8_t* answer, unsigned count) {
+    // The console was closed during the key loop: its log is shut and its
+    // window gone; there is no one left to show the answer to.
+    if (m_console.m_closing) return;
     std::string logAnswer;
     if (result == SCARD_S_SUCCESS) {
         m_console.m_responseText = CHexCodec().BytesToHex(count, answer);

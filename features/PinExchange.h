@@ -91,5 +91,6 @@ private:
     std::array<std::uint8_t, 512> m_answer{};
     std::thread m_worker;
     bool m_busy = false;
+    bool m_exchanging = false;  // an operation is on the stack (its key loop or worker wait pumps messages)
     std::function<void()> m_closeAfterJoin;
 };

@@ -217,7 +217,10 @@ TEST_F(ConsolePin, VerifyStartFollowsTheKeysThenFinish) {
     std::vector<QString> secondCell;
     QObject::connect(history->Cell(1), &QLineEdit::textChanged, [&](const QString& t) { secondCell.push_back(t); });
     TypeCommand(dlg, kVerifyApdu);
+    // A second press while the key loop follows the keys is ignored.
+    QTimer::singleShot(150, [&] { Press(dlg, IDC_CONTROL); });
     Press(dlg, IDC_CONTROL);
+    EXPECT_EQ(Seen("Control 42330001").size(), 1u);
     EXPECT_EQ(Response(dlg), "");
     EXPECT_EQ(StatusLine(dlg), Success());
     EXPECT_EQ(lastKey, (std::vector<QString>{" ", "Correction/Backspace button", " ", "Enter Button"}));
