@@ -32,6 +32,7 @@ const char* DiText(unsigned di) {
         case 4: return "[TA1] Di = 8 ";
         case 5: return "[TA1] Di = 16 ";
         case 6: return "[TA1] Di = 32 ";
+        case 7: return "[TA1] Di = 64 ";
         case 8: return "[TA1] Di = 12 ";
         case 9: return "[TA1] Di = 20 ";
         default: return "[TA1] DI RFU ";

@@ -100,6 +100,7 @@ void CConsoleDlg::OnEstablishContext() {
     RegisterDeviceNotification();
     m_lastResult = m_reader.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr);
     m_statusTree->setVisible(false);
+    SetVisible({IDC_PICTURE_CARD}, true);  // a typed ATR's tree may have covered it
     m_commandName.clear();
     m_commandText.clear();
     m_reader.SetMaxReaders(kReaderSlots);
@@ -175,6 +176,9 @@ void CConsoleDlg::Reset(DWORD initialization) {
     DWORD activeProtocol = 0;
     m_lastResult = m_reader.Reconnect(m_shareMode, m_preferredProtocols, initialization, &activeProtocol);
     if (m_lastResult != SCARD_S_SUCCESS) {
+        // Back to where a new connect is possible: the old handle is let go,
+        // or the resource manager would refuse that connect.
+        m_reader.Disconnect(SCARD_LEAVE_CARD);
         ShowCommandArea(false);
         m_statusTree->setVisible(false);
         SetEnabled({IDC_CONNECT}, true);

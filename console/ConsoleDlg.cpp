@@ -14,10 +14,6 @@
 #include <QRadioButton>
 #include <QScreen>
 
-#include <sys/utsname.h>
-
-#include <cstdlib>
-
 #include "console/ConsoleTexts.h"
 #include "console/QtText.h"
 #include "console/ReaderWatcher.h"
@@ -33,6 +29,9 @@
 using namespace console;
 
 namespace {
+
+// Any major version above 4 takes the branch with the reader watcher.
+constexpr int kModernOsMajorVersion = 5;
 
 QColor FromRgb(std::uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
@@ -103,10 +102,11 @@ CConsoleDlg::~CConsoleDlg() {
 }
 
 void CConsoleDlg::ReadOsVersion() {
-    // The reader-arrival and disconnect refresh behaviour is tied to systems
-    // newer than major version 4; the kernel's major version stands in for it.
-    utsname name{};
-    m_osMajorVersion = uname(&name) == 0 ? std::atoi(name.release) : 0;
+    // The reader watcher and the re-list after a disconnect belong to systems
+    // above major version 4. Every Linux the console runs on has what they
+    // need (the resource manager's reader-change notification), so the
+    // console always takes that branch; the kernel's version plays no part.
+    m_osMajorVersion = kModernOsMajorVersion;
 }
 
 void CConsoleDlg::BuildControls() {

@@ -59,6 +59,11 @@ public:
     // Runs a system-menu command (identifier with the low four bits cleared).
     void OnSysCommand(unsigned command);
 
+    // Escape never closes the window: it asks a running command player to
+    // stop. The players read m_stopPlayer between commands and clear it when
+    // they start.
+    void StopPlayer() { m_stopPlayer = true; }
+
     // Where start-up reads the screen width for its resolution warning
     // (default: the primary screen); null restores the default.
     using ScreenWidthSource = int (*)();
@@ -75,6 +80,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Start-up and construction (ConsoleDlg.cpp).
@@ -213,6 +219,7 @@ public:
     unsigned m_responseLength = 0;
     bool m_responseIsHex = true;
     bool m_playCommands = false;
+    bool m_stopPlayer = false;  // set by Escape (StopPlayer)
 
     // Reader features: the table of the last discovery, the code
     // "SCardControl" sends, and the windows one selection opened.

@@ -16,7 +16,10 @@ void CConsoleDlg::OnStatus() {
                                    m_atr.data(), &atrLength);
     if (m_lastResult != SCARD_S_SUCCESS) {
         // The card went away (or was reset by someone else): back to where a
-        // new connect is possible; "SCardDisconnect" keeps its state.
+        // new connect is possible; "SCardDisconnect" keeps its state. The
+        // old handle is let go, or the resource manager would refuse the
+        // next connect for the connection still outstanding on it.
+        m_reader.Disconnect(SCARD_LEAVE_CARD);
         ShowCommandArea(false);
         m_statusTree->setVisible(false);
         SetEnabled({IDC_CONNECT}, true);

@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -14,7 +15,7 @@
 #include <QWindowStateChangeEvent>
 
 #include "carddata/HexCodec.h"
-#include "carddata/ParseAtrDlg.h"
+#include "console/ParseAtrDlg.h"
 #include "console/ConsoleDlg.h"
 #include "console/StatusTree.h"
 #include "console/ConsoleTexts.h"
@@ -135,9 +136,15 @@ void CConsoleDlg::OnParseAtr() {
     unsigned count = 0;
     CHexCodec().HexToBytes(m_atrText, m_atr.data(), m_atr.size(), count);
     m_atrLength = count;
+    // As after a connect, the tree takes the picture's place.
+    SetVisible({IDC_PICTURE_CARD}, false);
     m_statusTree->setVisible(true);
-    m_statusTree->raise();  // above picture 1040, which may still be shown
-    FillStatusTree();
+    m_statusTree->raise();
+    // The field's untyped positions would make the root a line of blanks
+    // wider than the tree; m_atrText keeps them, as typed.
+    std::string_view root = m_atrText;
+    while (!root.empty() && root.back() == ' ') root.remove_suffix(1);
+    m_statusTree->FillStatusTree(root, m_atr.data(), m_atrLength);
 }
 
 void CConsoleDlg::OnHideToolTips() {
@@ -182,6 +189,17 @@ void CConsoleDlg::RestoreFromTray() {
 }
 
 void CConsoleDlg::reject() { CloseWindow(); }
+
+void CConsoleDlg::keyPressEvent(QKeyEvent* event) {
+    // A dialog closes on Escape; the console closes only through "Exit", the
+    // window's close button and the tray menu.
+    if (event->matches(QKeySequence::Cancel)) {
+        StopPlayer();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 void CConsoleDlg::CloseWindow() {
     if (PinExchangeBusy()) {

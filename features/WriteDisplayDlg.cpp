@@ -72,8 +72,9 @@ void CWriteDisplayDlg::WrapMessageLine() {
     } else if (action.resetLimit) {
         m_limit = m_limits.Total();
     }
-    // The field holds no more than its limit (line ends count two).
-    while (static_cast<int>(MessageText().size()) > m_limit && !m_message->toPlainText().isEmpty()) {
+    // The field holds no more than its limit (line ends count two); a
+    // limit of 0 (no display size read) limits nothing.
+    while (m_limit > 0 && static_cast<int>(MessageText().size()) > m_limit && !m_message->toPlainText().isEmpty()) {
         QTextCursor trim = m_message->textCursor();
         if (trim.atStart()) trim.movePosition(QTextCursor::End);
         trim.deletePreviousChar();

@@ -1,5 +1,6 @@
 #include "widgets/MarkupTip.h"
 
+#include <QAbstractScrollArea>
 #include <QCursor>
 #include <QEvent>
 #include <QToolTip>
@@ -15,6 +16,7 @@ CMarkupTip::CMarkupTip(QObject* parent) : QObject(parent) {
 
 CMarkupTip::~CMarkupTip() {
     for (auto it = m_texts.begin(); it != m_texts.end(); ++it) it.key()->removeEventFilter(this);
+    for (auto it = m_viewports.begin(); it != m_viewports.end(); ++it) it.key()->removeEventFilter(this);
 }
 
 void CMarkupTip::Attach(QWidget* widget, std::string_view cp1252Markup) {
@@ -24,6 +26,12 @@ void CMarkupTip::Attach(QWidget* widget, std::string_view cp1252Markup) {
         connect(widget, &QObject::destroyed, this, [this](QObject* gone) {
             m_texts.remove(static_cast<QWidget*>(gone));
         });
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) {
+            QWidget* viewport = area->viewport();
+            viewport->installEventFilter(this);
+            m_viewports.insert(viewport, widget);
+            connect(viewport, &QObject::destroyed, this, [this](QObject* gone) { m_viewports.remove(gone); });
+        }
     }
     m_texts.insert(widget, QString::fromUtf8(TipMarkupToHtml(cp1252Markup)));
 }
@@ -32,6 +40,15 @@ void CMarkupTip::Detach(QWidget* widget) {
     if (!m_texts.remove(widget)) return;
     widget->removeEventFilter(this);
     disconnect(widget, &QObject::destroyed, this, nullptr);
+    for (auto it = m_viewports.begin(); it != m_viewports.end();) {
+        if (it.value() == widget) {
+            it.key()->removeEventFilter(this);
+            disconnect(it.key(), &QObject::destroyed, this, nullptr);
+            it = m_viewports.erase(it);
+        } else {
+            ++it;
+        }
+    }
     if (m_hovered == widget) HideTip();
 }
 
@@ -46,9 +63,24 @@ void CMarkupTip::SetDelayTime(int initialMs) { m_delay.setInterval(initialMs < 0
 
 void CMarkupTip::SetDisplayTime(int displayMs) { m_displayMs = displayMs; }
 
-bool CMarkupTip::eventFilter(QObject* watched, QEvent* event) {
+QWidget* CMarkupTip::Owner(QObject* watched) const {
     auto* widget = static_cast<QWidget*>(watched);
-    if (!m_texts.contains(widget)) return false;
+    if (m_texts.contains(widget)) return widget;
+    return m_viewports.value(watched, nullptr);
+}
+
+bool CMarkupTip::eventFilter(QObject* watched, QEvent* event) {
+    if (m_viewports.contains(watched)) {
+        // Hovering is followed on the widget itself; from its viewport only
+        // the clicks and the wheel count, and they cancel the tip.
+        const QEvent::Type type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick || type == QEvent::Wheel) {
+            if (m_hovered == Owner(watched)) HideTip();
+        }
+        return false;
+    }
+    QWidget* widget = Owner(watched);
+    if (widget == nullptr) return false;
     switch (event->type()) {
         case QEvent::ToolTip:
             // The platform's own tooltip would show after its own delay.

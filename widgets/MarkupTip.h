@@ -43,7 +43,13 @@ private:
     void ShowNow();
     void HideTip();
 
+    // The attached widget a watched object stands for: itself, or the
+    // widget whose viewport it is (clicks into a tree or an edit field
+    // reach the viewport, not the widget).
+    QWidget* Owner(QObject* watched) const;
+
     QHash<QWidget*, QString> m_texts;
+    QHash<QObject*, QWidget*> m_viewports;  // viewport -> attached widget
     QPointer<QWidget> m_hovered;
     QTimer m_delay;
     int m_displayMs = kDisplayTimeMs;

@@ -108,6 +108,13 @@ std::size_t CMaskData::EndOfInput() const {
     return FirstEditable();
 }
 
+std::size_t CMaskData::ClickPosition(std::size_t pos) const {
+    const std::size_t clicked = NormalizeCursor(pos);
+    for (std::size_t i = 0; i < m_text.size() && i <= clicked; ++i)
+        if (m_editable[i] && m_text[i] == kBlank) return i;
+    return clicked;
+}
+
 std::size_t CMaskData::Type(std::size_t cursor, char c) {
     if (!Accepts(c)) return cursor;
     std::size_t pos = NormalizeCursor(cursor);

@@ -56,6 +56,11 @@ public:
     std::size_t CursorLeft(std::size_t cursor) const;
     // After the last typed position (where typing goes on), or the first position.
     std::size_t EndOfInput() const;
+    // Where a click at pos leaves the cursor: on the first untyped position
+    // when that lies at or before the click, else on the clicked position
+    // (off any literal). So a click past the typed digits goes on typing
+    // where they end, whatever the text layout made of the click.
+    std::size_t ClickPosition(std::size_t pos) const;
 
     // Editing: each returns the new cursor. A rejected character or a full
     // field leaves text and cursor as they were.

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -248,6 +249,13 @@ void CMaskedEdit::inputMethodEvent(QInputMethodEvent* event) {
 
 void CMaskedEdit::mouseReleaseEvent(QMouseEvent* event) {
     QPlainTextEdit::mouseReleaseEvent(event);
+    // A field of blanks has no words to place a click by: the text layout
+    // puts it at the end of a line, where typing would go nowhere. A plain
+    // click goes to where typing can go on; a drag keeps its selection.
+    if (event->button() == Qt::LeftButton && !textCursor().hasSelection()) {
+        MoveCursor(m_mask.ClickPosition(static_cast<std::size_t>(CursorPosition())), false);
+        return;
+    }
     SnapCursor();
 }
 

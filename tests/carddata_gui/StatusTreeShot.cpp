@@ -18,7 +18,7 @@
 #include <QTest>
 
 #include "carddata/HexCodec.h"
-#include "carddata/ParseAtrDlg.h"
+#include "console/ParseAtrDlg.h"
 #include "console/ConsoleApp.h"
 #include "console/ConsoleDlg.h"
 #include "console/ConsoleTexts.h"

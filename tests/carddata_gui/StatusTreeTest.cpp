@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "carddata/HexCodec.h"
-#include "carddata/ParseAtrDlg.h"
+#include "console/ParseAtrDlg.h"
 #include "console/StatusTree.h"
 #include "readerlink/Cp1252.h"
 #include "widgets/MaskedEdit.h"

@@ -21,7 +21,7 @@
 #include "carddata/StatusWords.h"
 #include "console/QtText.h"
 #include "readerlink/ResultText.h"
-#include "carddata/ParseAtrDlg.h"
+#include "console/ParseAtrDlg.h"
 #include "widgets/MaskedEdit.h"
 
 using namespace console;
@@ -335,7 +335,8 @@ TEST_F(ConsoleWorkflow, ParseAtrFillsTheTreeWithoutContextOrCard) {
     ASSERT_GT(t0->childCount(), 0);
     EXPECT_EQ(FromQString(t0->child(0)->text(0)), "ATR with 0 Historical Byte(s) ");
     EXPECT_TRUE(pcsc.Calls().empty()) << "no resource manager is involved";
-    EXPECT_EQ(StateMismatches(dlg, WindowState::NoContext), "");
+    // The tree takes the card picture's place; nothing else changes.
+    EXPECT_EQ(StateMismatches(dlg, WindowState::NoContext), "picture 1040: hidden\n");
 }
 
 TEST_F(ConsoleWorkflow, LogFileHoldsTheStatusAndExchangeRecords) {

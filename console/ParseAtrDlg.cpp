@@ -1,8 +1,8 @@
-#include "carddata/ParseAtrDlg.h"
+#include "console/ParseAtrDlg.h"
 
 #include <QPushButton>
 
-#include "carddata/ParseAtrTexts.h"
+#include "console/ParseAtrTexts.h"
 #include "console/QtText.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/MaskData.h"
