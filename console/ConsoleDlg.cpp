@@ -19,6 +19,7 @@
 #include "console/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "console/StatusTree.h"
+#include "features/PinExchange.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/DropDownButton.h"
 #include "widgets/KitImages.h"

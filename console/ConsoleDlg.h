@@ -38,10 +38,12 @@ class CDropDownButton;
 class CMarkupTip;
 class CMaskedEdit;
 class CCommandFileDlg;
+class CPinExchange;
 class CFeatureWindow;
 
 class CConsoleDlg : public QDialog {
     Q_OBJECT
+    friend class CPinExchange;  // the secure PIN exchanges read the command field and write the log
 
 public:
     explicit CConsoleDlg(QWidget* parent = nullptr);
@@ -163,6 +165,9 @@ private:
     int ModifyPinVendor();
     int VerifyPinPcscV2(DWORD code);
     int ModifyPinPcscV2(DWORD code);
+    CPinExchange& PinExchange();
+    bool PinExchangeBusy() const;  // a vendor PIN exchange waits for its worker
+    void RunKeyLoop(std::uint8_t entries, std::uint8_t validation, const std::uint8_t* maxExtra);
 
     // Exchange log (ConsoleExchange.cpp): opened at Establish, closed at Release.
     void OpenLogFile();
@@ -253,6 +258,7 @@ public:
     QPointer<QWidget> m_displayPropertiesWindow;
     QPointer<QWidget> m_pinPropertiesWindow;
     QPointer<QWidget> m_speMessageWindow;
+    std::unique_ptr<CPinExchange> m_pinExchange;  // declared after m_reader: ends before the link does
 
 private:
     CLogFile m_logFile;

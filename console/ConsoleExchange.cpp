@@ -67,6 +67,7 @@ void CConsoleDlg::TransmitCommand() {
 }
 
 void CConsoleDlg::OnTransmitButton() {
+    if (PinExchangeBusy()) return;  // one exchange at a time on the link
     m_responseField->clear();
     if (m_playCommands) {
         PlayCommandFile();

@@ -94,6 +94,7 @@ void CConsoleDlg::OnControlSelected(int index) {
 }
 
 void CConsoleDlg::OnControlButton() {
+    if (PinExchangeBusy()) return;  // one exchange at a time on the link
     switch (DispatchControl(m_controlCode, m_features)) {
     case ControlPath::VendorVerifyPin:
         VerifyPinVendor();

@@ -22,6 +22,7 @@
 #include "console/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "scripts/CommandFileDlg.h"
+#include "features/PinExchange.h"
 #include "widgets/MarkupTip.h"
 
 using namespace console;
@@ -203,6 +204,11 @@ void CConsoleDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CConsoleDlg::CloseWindow() {
+    if (PinExchangeBusy()) {
+        // The worker still uses the link: close once it has ended.
+        m_pinExchange->CloseWhenDone([this] { CloseWindow(); });
+        return;
+    }
     if (m_closing) return;
     m_closing = true;
     ReleaseFeatureList();

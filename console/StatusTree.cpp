@@ -7,6 +7,7 @@
 
 #include <array>
 
+#include "carddata/StatusTreeNodes.h"
 #include "console/QtText.h"
 
 namespace {
@@ -115,5 +116,5 @@ void CStatusTree::FillTree(const AtrTreeNode& root) {
 }
 
 void CStatusTree::FillStatusTree(std::string_view atrText, const std::uint8_t* atr, std::size_t length) {
-    FillTree(BuildAtrTree(atrText, atr, length));
+    FillTree(BuildStatusTree(atrText, atr, length));
 }

@@ -1,5 +1,5 @@
 // CStatusTree: the status tree of the main window (control 1039) and of the
-// "Parse ATR" preview. It only copies the nodes that BuildAtrTree arranged:
+// "Parse ATR" preview. It only copies the nodes that BuildStatusTree arranged:
 // texts, images and order all come from the core.
 #pragma once
 

@@ -23,7 +23,7 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_CARDBENCH_PACKAGE_NAME cardbench)
 set(CPACK_DEBIAN_CARDBENCH_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_CARDBENCH_PACKAGE_DEPENDS "pcscd")
-set(CPACK_DEBIAN_CARDBENCH_PACKAGE_SUGGESTS "cardbench-demo-reader")
+set(CPACK_DEBIAN_CARDBENCH_PACKAGE_SUGGESTS "cardbench-demo-reader, pcsc-tools")
 set(CPACK_DEBIAN_CARDBENCH_DESCRIPTION "test console for PC/SC smart-card readers
 An interactive console for engineers who develop, qualify and service
 smart-card readers and cards. In one window it connects to a card in any

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "PinPad.h"
+
 namespace simreader {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -68,6 +70,7 @@ struct Scenario {
     AnswerSeq controlDefault;
     std::vector<AttrRule> attrs;
     std::vector<Feature> features;
+    KeypadScripts keypad;    // what the user types for each PIN operation; empty: no PIN pad
 };
 
 // Limits that keep a hostile scenario file from exhausting the daemon.

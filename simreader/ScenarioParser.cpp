@@ -481,6 +481,46 @@ bool ParseFeature(Context& c, const Line& line)
     return true;
 }
 
+// keypad => <keys> | <keys> ...: one script per PIN operation.
+bool ParseKeypad(Context& c, const Line& line)
+{
+    if (!line.keys.empty() || !line.hasArrow)
+        return Fail(c, "expected \"keypad => keys | keys ...\"");
+    std::vector<std::string> words;
+    auto finish = [&]() -> bool {
+        if (c.s.keypad.steps.size() >= kMaxSteps)
+            return Fail(c, "more than " + std::to_string(kMaxSteps) + " key scripts");
+        KeyScript script;
+        if (!ParseKeyScript(words, script, c.why))
+            return false;
+        c.s.keypad.steps.push_back(std::move(script));
+        words.clear();
+        return true;
+    };
+    for (const Token& t : line.answer) {
+        if (t.kind == Token::Bar) {
+            if (!finish())
+                return false;
+        } else if (t.kind == Token::Word) {
+            words.push_back(t.text);
+        } else {
+            return Fail(c, "quoted text in a key script");
+        }
+    }
+    return finish();
+}
+
+bool ParseKeypadPace(Context& c, const Line& line)
+{
+    std::uint32_t ms = 0;
+    if (!OneValue(c, line, "time in milliseconds"))
+        return false;
+    if (!ParseNumber(line.keys[0].text, ms) || ms > 60000)
+        return Fail(c, "keypad-pace takes milliseconds, at most 60000");
+    c.s.keypad.paceMs = ms;
+    return true;
+}
+
 // One row per keyword: adding a behaviour to the simulated reader is one row
 // here and its handling in SimReader. "once" rows may appear at most once.
 struct Keyword {
@@ -503,6 +543,8 @@ const Keyword kKeywords[] = {
     {"control-default", true, ParseControlDefault},
     {"attr", false, ParseAttr},
     {"feature", false, ParseFeature},
+    {"keypad", true, ParseKeypad},
+    {"keypad-pace", true, ParseKeypadPace},
 };
 static_assert(sizeof(kKeywords) / sizeof(kKeywords[0]) <= 32);
 

@@ -185,6 +185,12 @@ long SimReader::Transmit(const std::uint8_t* tx, std::size_t txLength, std::uint
         return IFD_COMMUNICATION_ERROR;
     if (protocolUsed)
         *protocolUsed = m_protocol;
+    return CardAnswer(tx, txLength, rx, rxSize, rxLength);
+}
+
+long SimReader::CardAnswer(const std::uint8_t* tx, std::size_t txLength, std::uint8_t* rx, std::size_t rxSize,
+                           std::size_t* rxLength)
+{
     PrefixRule* best = nullptr;
     for (PrefixRule& r : m_s.apdus)
         if (IsPrefix(r.prefix, tx, txLength) && (!best || r.prefix.size() > best->prefix.size()))
@@ -222,6 +228,8 @@ long SimReader::Control(unsigned long code, const std::uint8_t* in, std::size_t 
     *returned = 0;
     if (!in)
         inLength = 0;
+    if (long rv = 0; PinPadControl(code, in, inLength, out, outSize, returned, rv))
+        return rv;
     PrefixRule* best = nullptr;
     for (ControlRule& r : m_s.controls)
         if (r.code == (code & 0xFFFFFFFFul) && IsPrefix(r.rule.prefix, in, inLength) &&

@@ -4,6 +4,7 @@
 // Return values are IFD handler codes (IFD_* of ifdhandler.h).
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -37,6 +38,26 @@ public:
 private:
     bool CardPresent() const;
     long Reply(const Answer& a, std::uint8_t* out, std::size_t outSize, std::size_t* returned);
+    // The card's answer to a command, from the apdu lines.
+    long CardAnswer(const std::uint8_t* tx, std::size_t txLength, std::uint8_t* rx, std::size_t rxSize,
+                    std::size_t* rxLength);
+
+    // The PIN pad (SimReaderPinPad.cpp). True when it took the call; rv is
+    // then the call's result.
+    bool PinPadControl(unsigned long code, const std::uint8_t* in, std::size_t inLength, std::uint8_t* out,
+                       std::size_t outSize, std::size_t* returned, long& rv);
+    long PinToCard(const PinParams& p, const PinEntry& entry, std::uint8_t* out, std::size_t outSize,
+                   std::size_t* returned);
+
+    // A PIN operation begun by a _START code, until its _FINISH.
+    struct PendingPin {
+        bool active = false;
+        PinParams params;
+        PinEntry entry;
+        std::chrono::steady_clock::time_point start;
+        std::size_t nextStroke = 0;
+    };
+    PendingPin m_pendingPin;
     // The code the scenario reports for a feature tag; 0 when none.
     std::uint32_t FeatureCode(std::uint8_t tag) const;
     // Keeps and traces what a display or PIN-message request shows.

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "carddata/AtrAnalyser.h"
+#include "carddata/AtrSoundness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto atr = std::make_unique<std::uint8_t[]>(size + 1);
@@ -17,5 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (analyser.m_historicalHex.size() != 3 * analyser.m_historicalAscii.size()) std::abort();
     const AtrTreeNode root = BuildAtrTree("", atr.get(), size);
     if (root.children.size() != 5) std::abort();
+    const AtrSoundness soundness = CheckAtrSoundness(atr.get(), size);
+    if (soundness.truncated == (soundness.present >= soundness.announced)) std::abort();
+    if (AtrSoundnessNode(atr.get(), size).children.size() != 3) std::abort();
     return 0;
 }

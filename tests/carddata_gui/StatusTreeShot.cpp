@@ -78,10 +78,10 @@ int main(int argc, char** argv) {
         const std::string text = CHexCodec().BytesToHex(static_cast<unsigned>(bytes.size()), bytes.data());
         auto* asFilled = new CStatusTree(&window);
         asFilled->setFixedSize(tree.size());
-        asFilled->FillStatusTree(text, atr.data(), atr.size());
+        asFilled->FillStatusTree(text, atr.data(), bytes.size());
         auto* expanded = new CStatusTree(&window);
         expanded->setFixedSize(tree.width() + 40, 330);
-        expanded->FillStatusTree(text, atr.data(), atr.size());
+        expanded->FillStatusTree(text, atr.data(), bytes.size());
         expanded->expandAll();
         grid->addWidget(asFilled, row, 0, Qt::AlignTop);
         grid->addWidget(expanded, row, 1, Qt::AlignTop);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "carddata/CardList.h"
 #include "carddata/HexCodec.h"
 #include "console/ParseAtrDlg.h"
 #include "console/StatusTree.h"
@@ -30,7 +31,10 @@ std::vector<QString> ChildTexts(const QTreeWidgetItem* item) {
     return texts;
 }
 
+const std::string kSampleList = BENCHKIT_SOURCE_DIR "/tests/carddata/data/card_list_sample.txt";
+
 TEST(StatusTree, ShowsTheDecodedAtrWithOnlyTheRootExpanded) {
+    SetSharedCardListPath(kSampleList);
     CStatusTree tree;
     tree.resize(406, 105);  // control 1039 at the console's font
     tree.show();
@@ -41,7 +45,8 @@ TEST(StatusTree, ShowsTheDecodedAtrWithOnlyTheRootExpanded) {
     const QTreeWidgetItem* root = tree.topLevelItem(0);
     EXPECT_EQ(root->text(0), "3B E2 00 00 81 31 20 45 01 02 ");
     EXPECT_EQ(Image(root), kImageRootPass);
-    EXPECT_EQ(ChildTexts(root), (std::vector<QString>{"T0", "TA", "TB", "TC", "TD"}));
+    EXPECT_EQ(ChildTexts(root),
+              (std::vector<QString>{"T0", "TA", "TB", "TC", "TD", "Card names", "ATR soundness"}));
     EXPECT_TRUE(root->isExpanded());
     for (int i = 0; i < root->childCount(); ++i) {
         EXPECT_FALSE(root->child(i)->isExpanded()) << i;
@@ -149,5 +154,78 @@ TEST(ParseAtrDialog, ExitAndEnter) {
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(dialog.AtrText().substr(0, 6), "3B 00 ");
 }
+
+// The two nodes after the groups, filled from an ATR typed into the "Parse
+// ATR" dialog with real key presses and a click on "Parse": the card's names
+// from a test list, and the ATR's soundness from its real (typed) length.
+struct TypedAtrCase {
+    const char* name;
+    const char* keys;
+    std::vector<QString> cardNames;
+    std::vector<QString> soundness;
+};
+
+class TypedAtr : public ::testing::TestWithParam<TypedAtrCase> {
+protected:
+    void TearDown() override { SetSharedCardListPath(kSystemCardListPath); }
+};
+
+TEST_P(TypedAtr, TreeShowsCardNamesAndSoundness) {
+    const TypedAtrCase& c = GetParam();
+    SetSharedCardListPath(kSampleList);
+    CParseAtrDlg dialog(nullptr);
+    QTimer::singleShot(0, &dialog, [&] {
+        QTest::keyClicks(dialog.AtrField(), c.keys);
+        auto* parse = dialog.findChild<QPushButton*>("1");
+        QTest::mouseClick(parse, Qt::LeftButton, {}, parse->rect().center());
+    });
+    ASSERT_EQ(dialog.exec(), QDialog::Accepted);
+    std::array<std::uint8_t, 200> atr{};
+    unsigned count = 0;
+    CHexCodec().HexToBytes(dialog.AtrText(), atr.data(), atr.size(), count);
+
+    CStatusTree tree;
+    tree.resize(406, 105);
+    tree.show();
+    tree.FillStatusTree(dialog.AtrText(), atr.data(), count);
+    const QTreeWidgetItem* root = tree.topLevelItem(0);
+    ASSERT_NE(root, nullptr);
+    ASSERT_EQ(root->childCount(), 7);
+    EXPECT_EQ(root->child(0)->text(0), "T0");
+    EXPECT_EQ(root->child(4)->text(0), "TD");
+    const QTreeWidgetItem* names = root->child(5);
+    const QTreeWidgetItem* soundness = root->child(6);
+    EXPECT_EQ(names->text(0), "Card names");
+    EXPECT_EQ(soundness->text(0), "ATR soundness");
+    EXPECT_EQ(ChildTexts(names), c.cardNames);
+    EXPECT_EQ(ChildTexts(soundness), c.soundness);
+    for (const QTreeWidgetItem* node : {names, soundness}) {
+        EXPECT_EQ(Image(node), kImageGroup);
+        EXPECT_FALSE(node->isExpanded());
+        for (int i = 0; i < node->childCount(); ++i) EXPECT_EQ(Image(node->child(i)), kImageLine);
+    }
+    // The root stays the first visible item.
+    EXPECT_EQ(tree.itemAt(2, 2), root);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StatusTree, TypedAtr,
+    ::testing::Values(
+        TypedAtrCase{"DemoCard",
+                     "3B888001544156204445" "4D4F69",
+                     {"Bench kit demo card (simulated reader)", "https://example.invalid/demo-card",
+                      "Demo family, any TCK"},
+                     {"TCK required: T=1 offered", "TCK = 69, exclusive-or of T0 to TCK = 00: correct",
+                      "complete: 13 bytes announced, 13 present"}},
+        TypedAtrCase{"DemoCardWrongTck",
+                     "3b888001544156204445" "4d4f68",
+                     {"Bench kit demo card (simulated reader)", "Demo family, any TCK"},
+                     {"TCK required: T=1 offered", "TCK = 68, exclusive-or of T0 to TCK = 01: wrong, TCK should be 69",
+                      "complete: 13 bytes announced, 13 present"}},
+        TypedAtrCase{"TruncatedUnknown", "3B8880015441",
+                     {"Not in the card list"},
+                     {"TCK required: T=1 offered", "TCK absent although required",
+                      "truncated: 13 bytes announced, 6 present"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -25,6 +25,7 @@
 
 #include "../console/ConsoleHarness.h"
 #include "../readerlink_pcscd/PcscdBench.h"
+#include "carddata/CardList.h"
 #include "console/ParseAtrDlg.h"
 #include "console/QtText.h"
 #include "console/StatusTree.h"
@@ -75,6 +76,8 @@ private:
 class ConsoleExchange : public testing::Test {
 protected:
     void SetUp() override {
+        // The card names come from the tests' own list, not the system's.
+        SetSharedCardListPath(BENCHKIT_SOURCE_DIR "/tests/carddata/data/card_list_sample.txt");
         ASSERT_EQ(bench::Ctl({"insert-card", "exchange", kReaderPrefix}), 0);
         // Logs are written to the current directory.
         char pattern[] = "/tmp/console-exchange-XXXXXX";
@@ -84,6 +87,7 @@ protected:
         fs::current_path(m_dir);
     }
     void TearDown() override {
+        SetSharedCardListPath(kSystemCardListPath);
         m_dlg.reject();
         fs::current_path(m_oldDir);
         fs::remove_all(m_dir);
@@ -274,9 +278,12 @@ TEST_F(ConsoleExchange, StatusTreeShowsTheCardsAtr) {
         {"TB", "[TB1] =0 ", "[TB3] T=1 CWT=5 BWT=4 "},
         {"TC", "[TC1] Extra GuardTime : 0 "},
         {"TD", "Protocole reference on TD1 is T=1 ", "Protocole reference on TD2 is T=1 "},
+        {"Card names", "Not in the card list"},
+        {"ATR soundness", "TCK required: T=1 offered", "TCK = 34, exclusive-or of T0 to TCK = 00: correct",
+         "complete: 11 bytes announced, 11 present"},
     };
-    ASSERT_EQ(root->childCount(), 5);
-    for (int g = 0; g < 5; ++g) {
+    ASSERT_EQ(root->childCount(), 7);
+    for (int g = 0; g < 7; ++g) {
         const QTreeWidgetItem* group = root->child(g);
         EXPECT_EQ(FromQString(group->text(0)), groups[g][0]);
         EXPECT_FALSE(group->isExpanded()) << g;
@@ -363,6 +370,35 @@ TEST_F(ConsoleExchange, ParseAtrFillsTheTreeWithoutAContext) {
     const QTreeWidgetItem* historical = tree->topLevelItem(0)->child(0)->child(1);
     ASSERT_NE(historical, nullptr);
     EXPECT_EQ(FromQString(historical->text(0)), "04 14 ");
+}
+
+// "Parse ATR without Smart Card." with the demo card's ATR typed: the tree
+// names the card from the list and judges its TCK, with no context.
+TEST_F(ConsoleExchange, ParseAtrNamesTheCardAndJudgesItsTck) {
+    QTimer::singleShot(0, &m_dlg, [] {
+        auto* dialog = qobject_cast<CParseAtrDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QTest::keyClicks(dialog->AtrField(), "3B88800154415620444" "54D4F69");
+        auto* parse = dialog->findChild<QPushButton*>("1");
+        ASSERT_NE(parse, nullptr);
+        QTest::mouseClick(parse, Qt::LeftButton, {}, parse->rect().center());
+    });
+    m_dlg.OnSysCommand(IDM_PARSE_ATR);
+    const QTreeWidgetItem* root = Tree()->topLevelItem(0);
+    ASSERT_NE(root, nullptr);
+    ASSERT_EQ(root->childCount(), 7);
+    std::vector<std::string> names, soundness;
+    for (int i = 0; i < root->child(5)->childCount(); ++i)
+        names.push_back(FromQString(root->child(5)->child(i)->text(0)));
+    for (int i = 0; i < root->child(6)->childCount(); ++i)
+        soundness.push_back(FromQString(root->child(6)->child(i)->text(0)));
+    EXPECT_EQ(FromQString(root->child(5)->text(0)), "Card names");
+    EXPECT_EQ(names, (std::vector<std::string>{"Bench kit demo card (simulated reader)",
+                                               "https://example.invalid/demo-card", "Demo family, any TCK"}));
+    EXPECT_EQ(FromQString(root->child(6)->text(0)), "ATR soundness");
+    EXPECT_EQ(soundness, (std::vector<std::string>{"TCK required: T=1 offered",
+                                                   "TCK = 69, exclusive-or of T0 to TCK = 00: correct",
+                                                   "complete: 13 bytes announced, 13 present"}));
 }
 
 }  // namespace

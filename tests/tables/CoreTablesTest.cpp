@@ -174,26 +174,26 @@ TEST(DocumentTables, TheConsoleControlsAreTheWindowTable) {
     for (const Row& row : rows) {
         const int id = std::stoi(row[0]);
         SCOPED_TRACE("control " + row[0]);
-        const console::ControlSpec* spec = nullptr;
+        const console::ControlSpec* control = nullptr;
         for (const console::ControlSpec& c : controls)
-            if (c.id == id) spec = &c;
-        ASSERT_NE(spec, nullptr);
+            if (c.id == id) control = &c;
+        ASSERT_NE(control, nullptr);
         bool kindFound = false;
         for (const KindName& k : kKinds) {
             if (row[1] == k.document) {
                 kindFound = true;
-                EXPECT_EQ(spec->kind, k.kind) << row[1];
+                EXPECT_EQ(control->kind, k.kind) << row[1];
             }
         }
         EXPECT_TRUE(kindFound) << row[1];
-        EXPECT_EQ(spec->text, row[2]);
-        EXPECT_EQ(spec->rect.x, std::stoi(row[3]));
-        EXPECT_EQ(spec->rect.y, std::stoi(row[4]));
-        EXPECT_EQ(spec->rect.width, std::stoi(row[5]));
-        EXPECT_EQ(spec->rect.height, std::stoi(row[6]));
-        EXPECT_EQ(spec->visible, row[7] == "shown");
+        EXPECT_EQ(control->text, row[2]);
+        EXPECT_EQ(control->rect.x, std::stoi(row[3]));
+        EXPECT_EQ(control->rect.y, std::stoi(row[4]));
+        EXPECT_EQ(control->rect.width, std::stoi(row[5]));
+        EXPECT_EQ(control->rect.height, std::stoi(row[6]));
+        EXPECT_EQ(control->visible, row[7] == "shown");
         if (row[8] != "-") {
-            EXPECT_EQ(spec->enabled, row[8] == "enabled");
+            EXPECT_EQ(control->enabled, row[8] == "enabled");
         }
     }
 }

@@ -20,11 +20,11 @@ int main(int argc, char* argv[]) {
     InitKitResources();
     CConsoleApp::ApplyColours();
     CConsoleDlg dlg;
-    for (const console::ControlSpec& spec : console::ConsoleControls()) {
-        const QWidget* w = dlg.Control(spec.id);
+    for (const console::ControlSpec& control : console::ConsoleControls()) {
+        const QWidget* w = dlg.Control(control.id);
         if (w == nullptr) continue;
         const QPoint middle = w->geometry().center();
-        std::printf("%d %d %d\n", spec.id, middle.x(), middle.y());
+        std::printf("%d %d %d\n", control.id, middle.x(), middle.y());
     }
     if (auto* field = qobject_cast<QAbstractScrollArea*>(dlg.Control(console::IDC_COMMAND))) {
         const QWidget* viewport = field->viewport();

@@ -1,0 +1,260 @@
+#include "features/PinExchange.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QWidget>
+
+#include <algorithm>
+
+#include "carddata/HexCodec.h"
+#include "console/ConsoleDlg.h"
+#include "features/ControlCodes.h"
+#include "features/ModifyPinDlg.h"
+#include "features/PinPromptDlg.h"
+#include "features/VerifyPinDlg.h"
+#include "readerlink/ResultText.h"
+#include "widgets/MaskedEdit.h"
+#include "widgets/MessagePump.h"
+
+namespace {
+
+constexpr char kFailedAnswer[] = "xx xx xx xx xx";
+// After starting the worker the window thread waits this long before it
+// looks at the worker again.
+constexpr int kWorkerStartWaitMs = 500;
+
+// While the worker runs, the console's own input is dropped: a button press
+// dispatched by the waiting loop would start a second exchange on the link
+// the worker is using. Painting, moving and closing go on.
+class ConsoleInputBlock : public QObject {
+public:
+    explicit ConsoleInputBlock(QWidget* console) : m_console(console) { qApp->installEventFilter(this); }
+    ~ConsoleInputBlock() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel: {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            return widget != nullptr && widget->window() == m_console;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget* m_console;
+};
+
+// Marks an operation as running for as long as it is on the stack.
+class ExchangeMark {
+public:
+    explicit ExchangeMark(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~ExchangeMark() { m_flag = false; }
+    ExchangeMark(const ExchangeMark&) = delete;
+    ExchangeMark& operator=(const ExchangeMark&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+}  // namespace
+
+CPinExchange::CPinExchange(CConsoleDlg& console) : m_console(console) {}
+
+CPinExchange::~CPinExchange() {
+    if (m_worker.joinable()) m_worker.join();
+    // The windows may outlive this object by a moment (the console deletes
+    // its children after its members): they must not call back into it.
+    if (m_verifyWindow) m_verifyWindow->SetOnClosed(nullptr);
+    if (m_modifyWindow) m_modifyWindow->SetOnClosed(nullptr);
+}
+
+DWORD CPinExchange::VendorVerifyCode() { return features::ControlCode(features::kVendorVerifyPinN); }
+DWORD CPinExchange::VendorModifyCode() { return features::ControlCode(features::kVendorModifyPinN); }
+
+CVerifyPinDlg* CPinExchange::VerifyWindow() const { return m_verifyWindow; }
+CModifyPinDlg* CPinExchange::ModifyWindow() const { return m_modifyWindow; }
+
+CVerifyPinDlg* CPinExchange::OpenVerifyWindow() {
+    if (m_verifyWindow) return m_verifyWindow;
+    m_verifyWindow = new CVerifyPinDlg(&m_console);
+    m_verifyWindow->SetOnClosed([this] {
+        m_verifyWindow = nullptr;
+        if (m_onWindowState) m_onWindowState(false);
+    });
+    m_verifyWindow->ShowAtPlace();
+    if (m_onWindowState) m_onWindowState(true);
+    return m_verifyWindow;
+}
+
+CModifyPinDlg* CPinExchange::OpenModifyWindow() {
+    if (m_modifyWindow) return m_modifyWindow;
+    m_modifyWindow = new CModifyPinDlg(&m_console);
+    m_modifyWindow->SetOnClosed([this] {
+        m_modifyWindow = nullptr;
+        if (m_onWindowState) m_onWindowState(false);
+    });
+    m_modifyWindow->ShowAtPlace();
+    if (m_onWindowState) m_onWindowState(true);
+    return m_modifyWindow;
+}
+
+void CPinExchange::CloseWindows() {
+    if (m_verifyWindow) m_verifyWindow->close();
+    if (m_modifyWindow) m_modifyWindow->close();
+}
+
+int CPinExchange::VerifyPinPcscV2(DWORD controlCode) {
+    if (m_busy || m_exchanging) return 0;  // a press while one runs is ignored
+    CVerifyPinDlg* window = OpenVerifyWindow();
+    if (window == nullptr) return -1;
+    window->BuildPcscText();
+    const VerifyPinFields fields = window->ReadFields();
+    return PcscExchange(controlCode, window->StructureText(), kLogVerifyPinPcsc, "01",
+                        fields.entryValidationCondition, fields.pinMaxExtraDigit);
+}
+
+int CPinExchange::ModifyPinPcscV2(DWORD controlCode) {
+    if (m_busy || m_exchanging) return 0;  // a press while one runs is ignored
+    CModifyPinDlg* window = OpenModifyWindow();
+    if (window == nullptr) return -1;
+    window->BuildPcscText();
+    const ModifyPinFields fields = window->ReadFields();
+    return PcscExchange(controlCode, window->StructureText(), kLogModifyPinPcsc, fields.numberMessage,
+                        fields.entryValidationCondition, fields.pinMaxExtraDigit);
+}
+
+int CPinExchange::VerifyPinVendor() {
+    if (m_busy || m_exchanging) return 0;  // a press while one runs is ignored
+    CVerifyPinDlg* window = OpenVerifyWindow();
+    if (window == nullptr) return -1;
+    window->BuildVendorText();
+    return VendorExchange(VendorVerifyCode(), window->StructureText(), kLogVerifyPinVendor);
+}
+
+int CPinExchange::ModifyPinVendor() {
+    if (m_busy || m_exchanging) return 0;  // a press while one runs is ignored
+    CModifyPinDlg* window = OpenModifyWindow();
+    if (window == nullptr) return -1;
+    window->BuildVendorText();
+    return VendorExchange(VendorModifyCode(), window->StructureText(), kLogModifyPinVendor);
+}
+
+int CPinExchange::PcscExchange(DWORD controlCode, const std::string& structureText, std::string_view logName,
+                               const std::string& entriesText, const std::string& validationText,
+                               const std::string& maxExtraText) {
+    m_console.m_commandText = m_console.m_commandField->GetText();
+    const std::string requestText = PcscRequestText(structureText, m_console.m_commandText);
+    m_request = ConvertPinRequest(requestText);
+    if (m_request.tooLong) {
+        Refuse((requestText.size() + 1) / 2);
+        return 0;
+    }
+    m_console.m_lastResult = 0;
+    const ExchangeMark mark(m_exchanging);
+    DWORD returned = 0;
+    const PcscResult result = m_console.m_reader.Control(controlCode, m_request.bytes.data(), m_request.count,
+                                                         m_answer.data(), kPcscPinAnswerSize, &returned);
+    m_console.m_lastResult = result;
+    if (result == SCARD_S_SUCCESS && m_keyLoop && m_isStartCode && m_isStartCode(controlCode)) {
+        const CHexCodec codec;
+        std::uint8_t entries[kPinRequestCapacity] = {};
+        std::uint8_t validation[kPinRequestCapacity] = {};
+        std::uint8_t maxExtra[kPinRequestCapacity] = {};
+        unsigned count = 0;
+        codec.HexToBytes(entriesText, entries, sizeof entries, count);
+        codec.HexToBytes(validationText, validation, sizeof validation, count);
+        codec.PackedHexToBytes(maxExtraText, maxExtra, sizeof maxExtra, count);
+        m_keyLoop(entries[0], validation[0], maxExtra);  // leaves its own result in the console
+    }
+    Finish(logName, result, m_answer.data(), std::min<unsigned>(returned, kPcscPinAnswerSize));
+    return 0;
+}
+
+int CPinExchange::VendorExchange(DWORD controlCode, const std::string& structureText, std::string_view logName) {
+    m_console.m_commandText = m_console.m_commandField->GetText();
+    const std::string requestText = VendorRequestText(structureText, m_console.m_commandText);
+    m_request = ConvertPinRequest(requestText);
+    if (m_request.tooLong) {
+        Refuse((requestText.size() + 1) / 2);
+        return 0;
+    }
+    const ExchangeMark mark(m_exchanging);
+    auto* prompt = new CPinPromptDlg(&m_console);
+    prompt->show();
+    prompt->HidePinField();
+
+    m_console.m_lastResult = 0;
+    {
+        ConsoleInputBlock block(&m_console);
+        StartPinWorker(controlCode);
+        while (m_params.done.load() == 0 && m_params.result.load() == 0) {
+            if (!PumpMessages()) break;  // the program is quitting: only wait for the worker
+            DelayMs(1);
+        }
+        JoinPinWorker();
+    }
+    m_console.m_lastResult = m_params.result.load();
+    delete prompt;
+    Finish(logName, m_params.result.load(), m_answer.data(),
+           std::min<unsigned>(m_params.returned, kVendorPinAnswerSize));
+    if (m_closeAfterJoin) {
+        std::function<void()> close = std::move(m_closeAfterJoin);
+        m_closeAfterJoin = nullptr;
+        close();
+    }
+    return 0;
+}
+
+void CPinExchange::StartPinWorker(DWORD controlCode) {
+    m_params.done.store(0);
+    m_params.reader = &m_console.m_reader;
+    m_params.controlCode = controlCode;
+    m_params.request = m_request.bytes.data();
+    m_params.requestLength = m_request.count;
+    m_params.answer = m_answer.data();
+    m_params.answerSize = kVendorPinAnswerSize;
+    m_params.returned = 0;
+    m_params.result.store(0);
+    m_busy = true;
+    m_worker = std::thread([this] { PinWorker(m_params); });
+    DelayMs(kWorkerStartWaitMs);
+}
+
+void CPinExchange::JoinPinWorker() {
+    m_params.done.store(1);
+    if (m_worker.joinable()) m_worker.join();
+    m_busy = false;
+}
+
+void CPinExchange::Finish(std::string_view logName, PcscResult result, const std::uint8_t* answer, unsigned count) {
+    // The console was closed during the key loop: its log is shut and its
+    // window gone; there is no one left to show the answer to.
+    if (m_console.m_closing) return;
+    std::string logAnswer;
+    if (result == SCARD_S_SUCCESS) {
+        m_console.m_responseText = CHexCodec().BytesToHex(count, answer);
+        logAnswer = m_console.m_responseText;
+    } else {
+        m_console.m_responseText = kFailedAnswer;
+        GetResultText(static_cast<std::uint32_t>(result), logAnswer);
+    }
+    if (m_console.m_logEnabled)
+        m_console.ShowLogFailure(m_console.m_logFile.WriteRecord(logName, m_console.m_commandText, logAnswer));
+    m_console.RefreshWindow();
+}
+
+void CPinExchange::Refuse(std::size_t byteCount) {
+    m_console.m_statusText = PinRequestTooLongText(byteCount);
+    m_console.m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
+    m_console.RefreshWindow();
+}

@@ -1,0 +1,86 @@
+#include "features/PinRequests.h"
+
+#include <cstdio>
+
+#include "carddata/HexCodec.h"
+
+std::string BuildPcscVerifyText(const VerifyPinFields& f)
+{
+    // bTimerOut2 and bTeoPrologue are not offered to the user: always zero.
+    return f.timeOut + "00" + f.formatString + f.pinBlockString + f.pinLengthFormat + f.pinMaxExtraDigit +
+           f.entryValidationCondition + f.numberMessage + f.langId + f.msgIndex + "000000";
+}
+
+std::string BuildVendorVerifyText(const VerifyPinFields& f)
+{
+    return f.timeOut + f.formatString + f.pinBlockString + f.pinLengthFormat + f.pinMaxExtraDigit +
+           f.entryValidationCondition + f.numberMessage + f.langId + f.msgIndex;
+}
+
+std::string BuildPcscModifyText(const ModifyPinFields& f)
+{
+    return f.timeOut + "00" + f.formatString + f.pinBlockString + f.pinLengthFormat + f.insertionOffsetOld +
+           f.insertionOffsetNew + f.pinMaxExtraDigit + f.confirmPin + f.entryValidationCondition +
+           f.numberMessage + f.langId + f.msgIndex + f.msgIndex2 + f.msgIndex3 + "000000";
+}
+
+std::string BuildVendorModifyText(const ModifyPinFields& f)
+{
+    // The maker's layout puts the new PIN's offset before the old one's.
+    return f.timeOut + f.formatString + f.pinBlockString + f.pinLengthFormat + f.insertionOffsetNew +
+           f.insertionOffsetOld + f.pinMaxExtraDigit + f.confirmPin + f.entryValidationCondition +
+           f.numberMessage + f.langId + f.msgIndex;
+}
+
+std::string WithoutBlanks(std::string_view commandText)
+{
+    std::string out;
+    out.reserve(commandText.size());
+    for (char c : commandText)
+        if (c != ' ' && c != '\t')
+            out.push_back(c);
+    return out;
+}
+
+std::string DataLengthText(std::uint32_t count)
+{
+    const std::uint32_t swapped = (count >> 24) | ((count >> 8) & 0xFF00u) | ((count << 8) & 0xFF0000u) | (count << 24);
+    char text[9];
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(swapped));
+    return text;
+}
+
+PinRequestBytes ConvertPinRequest(std::string_view requestText)
+{
+    PinRequestBytes r;
+    // Refuse before converting: the codec stops quietly at the buffer's end,
+    // and a cut request would reach the reader as a different request.
+    if ((requestText.size() + 1) / 2 > kPinRequestCapacity) {
+        r.tooLong = true;
+        return r;
+    }
+    CHexCodec().PackedHexToBytes(requestText, r.bytes.data(), r.bytes.size(), r.count);
+    return r;
+}
+
+unsigned ApduByteCount(std::string_view commandText)
+{
+    const std::string packed = WithoutBlanks(commandText);
+    return static_cast<unsigned>((packed.size() + 1) / 2);
+}
+
+std::string PcscRequestText(const std::string& structureText, std::string_view commandText)
+{
+    return structureText + DataLengthText(ApduByteCount(commandText)) + WithoutBlanks(commandText);
+}
+
+std::string VendorRequestText(const std::string& structureText, std::string_view commandText)
+{
+    return structureText + WithoutBlanks(commandText);
+}
+
+std::string PinRequestTooLongText(std::size_t byteCount)
+{
+    return "Request of " + std::to_string(byteCount) + " bytes refused: at most " +
+           std::to_string(kPinRequestCapacity) + " bytes can be sent.";
+}

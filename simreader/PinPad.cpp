@@ -1,0 +1,382 @@
+#include "PinPad.h"
+
+namespace simreader {
+
+const KeyScript& KeypadScripts::Take()
+{
+    const KeyScript& s = steps[next];
+    if (next + 1 < steps.size())
+        ++next;
+    return s;
+}
+
+namespace {
+
+constexpr unsigned kMaxWaitMs = 600000;  // a scripted user never waits longer than 10 minutes
+constexpr std::size_t kMaxKeys = 256;
+
+bool AllDigits(const std::string& w)
+{
+    if (w.empty())
+        return false;
+    for (char c : w)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool ParseKeyScript(const std::vector<std::string>& words, KeyScript& out, std::string& why)
+{
+    out.clear();
+    unsigned wait = 0;
+    auto add = [&](KeyPress k) {
+        if (out.size() >= kMaxKeys) {
+            why = "more than " + std::to_string(kMaxKeys) + " keys in one entry script";
+            return false;
+        }
+        k.waitMs = wait;
+        wait = 0;
+        out.push_back(k);
+        return true;
+    };
+    for (const std::string& w : words) {
+        if (w.rfind("wait:", 0) == 0) {
+            std::string ms = w.substr(5);
+            if (!AllDigits(ms) || ms.size() > 6 || wait + std::stoul(ms) > kMaxWaitMs) {
+                why = "bad wait '" + w.substr(0, 40) + "' (wait:<milliseconds>, at most " +
+                      std::to_string(kMaxWaitMs) + ")";
+                return false;
+            }
+            wait += static_cast<unsigned>(std::stoul(ms));
+            continue;
+        }
+        KeyPress k;
+        if (AllDigits(w)) {
+            for (char c : w) {
+                k.kind = KeyPress::Digit;
+                k.digit = static_cast<std::uint8_t>(c - '0');
+                if (!add(k))
+                    return false;
+            }
+            continue;
+        }
+        if (w == "enter")
+            k.kind = KeyPress::Enter;
+        else if (w == "clear")
+            k.kind = KeyPress::Clear;
+        else if (w == "cancel")
+            k.kind = KeyPress::Cancel;
+        else if (w == "timeout")
+            k.kind = KeyPress::Timeout;
+        else {
+            why = "unknown key '" + w.substr(0, 40) + "' (digits, enter, clear, cancel, timeout, wait:<ms>)";
+            return false;
+        }
+        if (!add(k))
+            return false;
+    }
+    if (wait > 0) {
+        KeyPress k;
+        k.kind = KeyPress::Pause;
+        if (!add(k))
+            return false;
+    }
+    if (out.empty()) {
+        why = "empty key script";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+std::uint32_t LittleEndian32(const std::uint8_t* p)
+{
+    return p[0] | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
+}
+
+}  // namespace
+
+bool ParsePinRequest(PinLayout layout, const std::uint8_t* in, std::size_t length, PinParams& out, std::string& why)
+{
+    out = PinParams{};
+    std::size_t head = 0;
+    switch (layout) {
+    case PinLayout::PcscVerify: head = 19; break;
+    case PinLayout::PcscModify: head = 24; break;
+    case PinLayout::VendorVerify: head = 11; break;
+    case PinLayout::VendorModify: head = 14; break;
+    }
+    if (!in || length < head) {
+        why = "request of " + std::to_string(length) + " bytes, shorter than its " + std::to_string(head) +
+              "-byte structure";
+        return false;
+    }
+    const std::uint8_t* b = in;
+    switch (layout) {
+    case PinLayout::PcscVerify:
+        // bTimerOut bTimerOut2 bmFormatString bmPINBlockString bmPINLengthFormat
+        // wPINMaxExtraDigit(2) bEntryValidationCondition bNumberMessage wLangId(2)
+        // bMsgIndex bTeoPrologue(3) ulDataLength(4)
+        out.formatString = b[2];
+        out.blockString = b[3];
+        out.lengthFormat = b[4];
+        out.maxDigits = b[5];
+        out.minDigits = b[6];
+        out.validation = b[7];
+        if (LittleEndian32(b + 15) != length - head) {
+            why = "ulDataLength " + std::to_string(LittleEndian32(b + 15)) + " but " +
+                  std::to_string(length - head) + " APDU bytes";
+            return false;
+        }
+        break;
+    case PinLayout::PcscModify:
+        // bTimerOut bTimerOut2 bmFormatString bmPINBlockString bmPINLengthFormat
+        // bInsertionOffsetOld bInsertionOffsetNew wPINMaxExtraDigit(2) bConfirmPIN
+        // bEntryValidationCondition bNumberMessage wLangId(2) bMsgIndex1..3
+        // bTeoPrologue(3) ulDataLength(4)
+        out.modify = true;
+        out.formatString = b[2];
+        out.blockString = b[3];
+        out.lengthFormat = b[4];
+        out.offsetOld = b[5];
+        out.offsetNew = b[6];
+        out.maxDigits = b[7];
+        out.minDigits = b[8];
+        out.confirmPin = b[9];
+        out.validation = b[10];
+        if (LittleEndian32(b + 20) != length - head) {
+            why = "ulDataLength " + std::to_string(LittleEndian32(b + 20)) + " but " +
+                  std::to_string(length - head) + " APDU bytes";
+            return false;
+        }
+        break;
+    case PinLayout::VendorVerify:
+        // bTimeOut bmFormatString bmPINBlockString bmPINLengthFormat
+        // wPINMaxExtraDigit(2) bEntryValidationCondition bNumberMessage wLangId(2) bMsgIndex
+        out.formatString = b[1];
+        out.blockString = b[2];
+        out.lengthFormat = b[3];
+        out.maxDigits = b[4];
+        out.minDigits = b[5];
+        out.validation = b[6];
+        break;
+    case PinLayout::VendorModify:
+        // bTimeOut bmFormatString bmPINBlockString bmPINLengthFormat
+        // bInsertionOffsetNew bInsertionOffsetOld wPINMaxExtraDigit(2) bConfirmPin
+        // bEntryValidationCondition bNumberMessage wLangId(2) bMsgIndex
+        out.modify = true;
+        out.formatString = b[1];
+        out.blockString = b[2];
+        out.lengthFormat = b[3];
+        out.offsetNew = b[4];
+        out.offsetOld = b[5];
+        out.maxDigits = b[6];
+        out.minDigits = b[7];
+        out.confirmPin = b[8];
+        out.validation = b[9];
+        break;
+    }
+    out.apdu.assign(b + head, b + length);
+    return true;
+}
+
+std::size_t PinEntriesWanted(const PinParams& p)
+{
+    if (!p.modify)
+        return 1;
+    return 1 + ((p.confirmPin & 0x02) ? 1 : 0) + ((p.confirmPin & 0x01) ? 1 : 0);
+}
+
+PinEntry TypePins(const KeyScript& script, unsigned paceMs, const PinParams& p)
+{
+    // bEntryValidationCondition: bit 0 maximum size reached, bit 1 the
+    // validation key, bit 2 the timeout end an entry.
+    const bool onMax = p.validation & 0x01;
+    const bool onEnter = p.validation & 0x02;
+    const bool onTimeout = p.validation & 0x04;
+    const std::size_t wanted = PinEntriesWanted(p);
+    PinEntry e;
+    std::string digits;
+    unsigned t = 0;
+    auto finishEntry = [&]() {
+        if (digits.size() < p.minDigits) {
+            e.sw = kSwPinLengthWrong;
+            return;
+        }
+        e.pins.push_back(digits);
+        digits.clear();
+    };
+    for (const KeyPress& k : script) {
+        t += k.waitMs;
+        if (k.kind == KeyPress::Pause)
+            continue;
+        t += paceMs;
+        switch (k.kind) {
+        case KeyPress::Digit:
+            e.strokes.push_back({t, kKeyDigit});
+            // A full entry takes no further digit.
+            if (p.maxDigits == 0 || digits.size() < p.maxDigits)
+                digits.push_back(static_cast<char>('0' + k.digit));
+            if (onMax && p.maxDigits != 0 && digits.size() == p.maxDigits)
+                finishEntry();
+            break;
+        case KeyPress::Clear:
+            e.strokes.push_back({t, kKeyClear});
+            if (!digits.empty())
+                digits.pop_back();
+            break;
+        case KeyPress::Enter:
+            e.strokes.push_back({t, kKeyEnter});
+            if (onEnter)
+                finishEntry();
+            break;
+        case KeyPress::Cancel:
+            e.strokes.push_back({t, kKeyCancel});
+            e.sw = kSwPinCancelled;
+            break;
+        case KeyPress::Timeout:
+            e.strokes.push_back({t, kKeyTimeout});
+            if (onTimeout)
+                finishEntry();
+            else
+                e.sw = kSwPinTimeout;
+            break;
+        case KeyPress::Pause:
+            break;
+        }
+        if (e.sw != 0 || e.pins.size() == wanted)
+            break;
+    }
+    if (e.sw == 0 && e.pins.size() < wanted) {
+        // The user stopped typing: the pad's own timer ends the operation.
+        e.strokes.push_back({t, kKeyTimeout});
+        e.sw = kSwPinTimeout;
+    }
+    if (e.sw == 0 && p.modify && (p.confirmPin & 0x01) && e.pins[wanted - 1] != e.pins[wanted - 2])
+        e.sw = kSwPinMismatch;
+    e.durationMs = t;
+    return e;
+}
+
+namespace {
+
+// Writes the low `bits` bits of value at bit position `at` (0 is the most
+// significant bit of the first byte), most significant bit first.
+void PutBits(Bytes& data, std::size_t at, unsigned bits, std::uint32_t value)
+{
+    for (unsigned i = 0; i < bits; ++i) {
+        const bool one = (value >> (bits - 1 - i)) & 1u;
+        const std::size_t pos = at + i;
+        const std::uint8_t mask = static_cast<std::uint8_t>(0x80u >> (pos % 8));
+        if (one)
+            data[pos / 8] |= mask;
+        else
+            data[pos / 8] &= static_cast<std::uint8_t>(~mask);
+    }
+}
+
+constexpr std::size_t kHeader = 5;  // CLA INS P1 P2 Lc: positions count from the first byte after Lc
+
+}  // namespace
+
+InsertResult InsertPin(Bytes& apdu, const std::string& digits, const PinParams& p, unsigned offsetBytes,
+                       std::string& why)
+{
+    if (apdu.size() < kHeader) {
+        why = "command of " + std::to_string(apdu.size()) + " bytes has no data field for the PIN";
+        return InsertResult::OutsideApdu;
+    }
+    // bmFormatString: bit 7 units (bytes or bits), bits 6-3 PIN position,
+    // bit 2 right justification, bits 1-0 format (binary, BCD, ASCII).
+    const unsigned unit = (p.formatString & 0x80) ? 8 : 1;
+    const std::size_t pinPos = static_cast<std::size_t>((p.formatString >> 3) & 0x0F) * unit + offsetBytes * 8u;
+    const bool right = p.formatString & 0x04;
+    const unsigned format = p.formatString & 0x03;
+    if (format == 3) {
+        why = "PIN format 3 in bmFormatString is reserved";
+        return InsertResult::OutsideApdu;
+    }
+    const unsigned digitBits = format == 1 ? 4 : 8;
+    // bmPINBlockString: bits 7-4 size of the length field in bits, bits 3-0
+    // the block's size in bytes (0: as long as the PIN).
+    const unsigned lengthBits = p.blockString >> 4;
+    const std::size_t pinBits = digits.size() * digitBits;
+    const std::size_t blockBits = (p.blockString & 0x0F) ? (p.blockString & 0x0F) * 8u : (pinBits + 7) / 8 * 8;
+    if (pinBits > blockBits) {
+        why = std::to_string(digits.size()) + " digits do not fit a block of " + std::to_string(blockBits / 8) +
+              " bytes";
+        return InsertResult::PinTooLong;
+    }
+    // bmPINLengthFormat: bit 4 units, bits 3-0 position of the length field.
+    const std::size_t lengthPos =
+        static_cast<std::size_t>(p.lengthFormat & 0x0F) * ((p.lengthFormat & 0x10) ? 8u : 1u) + offsetBytes * 8u;
+    std::size_t needBits = pinPos + blockBits;
+    if (lengthBits > 0 && lengthPos + lengthBits > needBits)
+        needBits = lengthPos + lengthBits;
+    Bytes data(apdu.begin() + kHeader, apdu.end());
+    if (needBits > data.size() * 8) {
+        if (p.blockString & 0x0F) {
+            why = "PIN block ends at data byte " + std::to_string((needBits + 7) / 8) + ", the command has " +
+                  std::to_string(data.size());
+            return InsertResult::OutsideApdu;
+        }
+        // A block as long as the PIN makes the command as long as it needs.
+        data.resize((needBits + 7) / 8, 0x00);
+    }
+    std::size_t at = pinPos + (right ? blockBits - pinBits : 0);
+    for (char c : digits) {
+        const unsigned d = static_cast<unsigned>(c - '0');
+        PutBits(data, at, digitBits, format == 2 ? 0x30 + d : d);
+        at += digitBits;
+    }
+    if (lengthBits > 0)
+        PutBits(data, lengthPos, lengthBits, static_cast<std::uint32_t>(digits.size()));
+    if (!(p.blockString & 0x0F) && data.size() + kHeader != apdu.size()) {
+        if (data.size() > 255) {
+            why = "command data longer than 255 bytes";
+            return InsertResult::OutsideApdu;
+        }
+        apdu[4] = static_cast<std::uint8_t>(data.size());
+    }
+    apdu.resize(kHeader);
+    apdu.insert(apdu.end(), data.begin(), data.end());
+    return InsertResult::Ok;
+}
+
+bool BuildCardApdu(const PinParams& p, const PinEntry& entry, Bytes& apdu, std::uint16_t& sw, std::string& why)
+{
+    sw = entry.sw;
+    if (sw != 0)
+        return true;
+    apdu = p.apdu;
+    struct Insertion {
+        const std::string* pin;
+        unsigned offset;
+    } insertions[2];
+    std::size_t count = 0;
+    if (!p.modify) {
+        insertions[count++] = {&entry.pins[0], 0};
+    } else {
+        std::size_t i = 0;
+        if (p.confirmPin & 0x02)
+            insertions[count++] = {&entry.pins[i++], p.offsetOld};
+        insertions[count++] = {&entry.pins[i], p.offsetNew};
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        switch (InsertPin(apdu, *insertions[i].pin, p, insertions[i].offset, why)) {
+        case InsertResult::Ok:
+            break;
+        case InsertResult::PinTooLong:
+            sw = kSwPinLengthWrong;
+            return true;
+        case InsertResult::OutsideApdu:
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace simreader
