@@ -93,7 +93,8 @@ void CMaskedEdit::ShowText(std::size_t cursor) {
     }
     KeepShaping();
     QTextCursor c = textCursor();
-    if (c.hasSelection() || c.position() != static_cast<int>(cursor)) {
+    // Placing the cursor also shows the caret at once in a focused field.
+    if (hasFocus() || c.hasSelection() || c.position() != static_cast<int>(cursor)) {
         c.setPosition(static_cast<int>(cursor));
         setTextCursor(c);
     } else {
