@@ -8,6 +8,8 @@
 // each kind and their ratio.
 #include <benchmark/benchmark.h>
 
+#include "bench/MedianReporter.h"
+
 #include <PCSC/winscard.h>
 
 #include <cstdint>
@@ -107,17 +109,6 @@ void BM_ExchangePath(benchmark::State& state) {
 
 BENCHMARK(BM_BareTransmit)->UseRealTime()->Unit(benchmark::kMicrosecond)->MinTime(0.5)->Repetitions(15);
 BENCHMARK(BM_ExchangePath)->UseRealTime()->Unit(benchmark::kMicrosecond)->MinTime(0.5)->Repetitions(15);
-
-// Keeps the medians so the ratio can be printed after the table.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.aggregate_name == "median") m_medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> m_medians;
-};
 
 }  // namespace
 

@@ -8,6 +8,8 @@
 // Prints the median of each and their ratio.
 #include <benchmark/benchmark.h>
 
+#include "bench/MedianReporter.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -158,16 +160,6 @@ BENCHMARK(BM_WindowLoad10000)->UseRealTime()->Unit(benchmark::kMillisecond)->Rep
 BENCHMARK(BM_WindowSave10000)->UseRealTime()->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_PacedBareTransmit)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_WindowPlay)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
-
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.aggregate_name == "median") m_medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> m_medians;
-};
 
 }  // namespace
 

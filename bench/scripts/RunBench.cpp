@@ -10,6 +10,8 @@
 // and the runner's ratio to the bare loop.
 #include <benchmark/benchmark.h>
 
+#include "bench/MedianReporter.h"
+
 #include <PCSC/winscard.h>
 
 #include <sys/wait.h>
@@ -139,16 +141,6 @@ BENCHMARK(BM_BareTransmit1000)->UseRealTime()->Unit(benchmark::kMillisecond)->It
 BENCHMARK(BM_RunnerInProcess1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
 BENCHMARK(BM_RunnerProgram1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
 BENCHMARK(BM_Scriptor1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
-
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.aggregate_name == "median") m_medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> m_medians;
-};
 
 }  // namespace
 
