@@ -75,7 +75,12 @@ private:
                 box->accept();
             }
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-            dialog->selectFile(fileToChoose);
+            // Typed as a whole path, as a user may: selectFile() of a file in
+            // another folder races with the dialog's folder model.
+            if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->setText(fileToChoose);
+            else
+                dialog->selectFile(fileToChoose);
             // Queued: its overwrite question runs a loop of its own, which
             // this timer must be free to answer.
             QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
