@@ -8,6 +8,7 @@
 // Prints the median of each and their ratio.
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchReader.h"
 #include "bench/MedianReporter.h"
 
 #include <QAbstractButton>
@@ -41,11 +42,8 @@ QAbstractButton* Button(CConsoleDlg& dlg, int id) { return qobject_cast<QAbstrac
 
 void BM_PacedBareTransmit(benchmark::State& state) {
     CReaderLink link;
-    DWORD active = 0;
-    link.SetMaxReaders(kReaderSlots);
-    if (link.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr) != 0 || link.ListReaders(nullptr) != 0 ||
-        link.Connect(link.ReaderName(0), SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &active) != 0) {
-        state.SkipWithError("no card: run under tests/pcscd/with-private-pcscd.sh with conf-one");
+    if (!ConnectFirstReader(link)) {
+        state.SkipWithError(kNoCardText);
         return;
     }
     const SCARD_IO_REQUEST sendPci{link.ActiveProtocol(), sizeof(SCARD_IO_REQUEST)};

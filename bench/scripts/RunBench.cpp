@@ -10,6 +10,7 @@
 // and the runner's ratio to the bare loop.
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchReader.h"
 #include "bench/MedianReporter.h"
 
 #include <PCSC/winscard.h>
@@ -69,11 +70,8 @@ std::string ReaderName() {
 
 void BM_BareTransmit1000(benchmark::State& state) {
     CReaderLink link;
-    DWORD active = 0;
-    link.SetMaxReaders(kReaderSlots);
-    if (link.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr) != 0 || link.ListReaders(nullptr) != 0 ||
-        link.Connect(link.ReaderName(0), SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &active) != 0) {
-        state.SkipWithError("no card: run under tests/pcscd/with-private-pcscd.sh with conf-one");
+    if (!ConnectFirstReader(link)) {
+        state.SkipWithError(kNoCardText);
         return;
     }
     const SCARD_IO_REQUEST sendPci{link.ActiveProtocol(), sizeof(SCARD_IO_REQUEST)};
