@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "carddata/HexCodec.h"
+#include "scripts/FileAccess.h"
 
 namespace {
 
@@ -30,20 +31,6 @@ std::string WithoutLineEnds(std::string_view text) {
     for (char c : text)
         if (c != '\r' && c != '\n') out.push_back(c);
     return out;
-}
-
-// Writes all of bytes or reports the cause.
-int WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return 0;
 }
 
 }  // namespace
@@ -178,25 +165,10 @@ FileFailure CCommandList::Load(const std::string& path) {
 }
 
 FileFailure CCommandList::Save(const std::string& path) const {
-    const std::string bytes = WriteCommandFile(m_entries);
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return LogFailureFromErrno(errno);
-
-    // The replacement keeps the old file's permissions; a new file gets the
-    // usual ones for a document.
-    struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    int error = ::fchmod(fd, mode) != 0 ? errno : 0;
-    if (error == 0) error = WriteAll(fd, bytes);
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temp.c_str());
-        return LogFailureFromErrno(error);
-    }
-    return FileFailure::None;
+    CFileReplacement file;
+    int error = file.Prepare(path);
+    if (error == 0) error = file.Commit(WriteCommandFile(m_entries));
+    return LogFailureFromErrno(error);
 }
 
 unsigned CommandTextToBytes(std::string_view text, std::uint8_t* out, std::size_t capacity) {
