@@ -104,6 +104,8 @@ bool ParseExpectations(std::string_view text, std::vector<Expectation>& expectat
         std::string pattern;
         for (char c : value)
             if (c != '\r' && c != '\n') pattern.push_back(c);
+        pattern.erase(0, pattern.find_first_not_of(" \t"));
+        pattern.erase(pattern.find_last_not_of(" \t") + 1);
         std::string reason;
         if (!expectation.pattern.Parse(pattern, reason)) {
             error = "line " + std::to_string(line) + ": " + reason;

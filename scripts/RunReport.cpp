@@ -48,7 +48,7 @@ constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", 
 
 std::string Histogram(const std::vector<std::uint32_t>& micros) {
     constexpr int kWidth = 320, kHeight = 120, kBins = 24, kLeft = 8, kBottom = 18;
-    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"histogram\" width=\"" +
+    std::string svg = "<svg class=\"histogram\" width=\"" +
                       std::to_string(kWidth) + "\" height=\"" + std::to_string(kHeight) + "\">";
     if (micros.empty()) return svg + "<text x=\"8\" y=\"60\">never sent</text></svg>";
     const auto [lo, hi] = std::minmax_element(micros.begin(), micros.end());
@@ -80,7 +80,7 @@ std::string Timeline(const RunRecord& run) {
         longest = std::max(longest, reader.timeline.size());
         for (std::uint32_t m : reader.timeline) slowest = std::max(slowest, m);
     }
-    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"timeline\" width=\"" +
+    std::string svg = "<svg class=\"timeline\" width=\"" +
                       std::to_string(kWidth) + "\" height=\"" + std::to_string(kHeight) + "\">";
     const double plotW = kWidth - kLeft - kRight, plotH = kHeight - kTop - kBottom;
     svg += "<rect x=\"" + std::to_string(kLeft) + "\" y=\"" + std::to_string(kTop) + "\" width=\"" +
