@@ -44,6 +44,10 @@ std::string TrimRight(std::string text) {
 
 std::string Utf8(std::string_view cp1252) { return Cp1252ToUtf8(cp1252); }
 
+std::string JsonText(const std::string& utf8) {
+    return Json(utf8).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 std::string ResultText(PcscResult result) {
     std::string text;
     GetResultText(static_cast<std::uint32_t>(result), text);
@@ -83,6 +87,7 @@ struct PreparedCommand {
     std::string command;  // spaced hexadecimal, UTF-8
     std::optional<CAnswerPattern> expected;
     std::string expectedText;
+    std::string jsonHead;  // {"reader":…,"name":…,"command":…, without the reader
 };
 
 struct Plan {
@@ -179,6 +184,7 @@ public:
         : m_options(options), m_plan(plan), m_readerName(std::move(reader)), m_named(named), m_sink(sink),
           m_counters(counters), m_log(log) {
         m_record.reader = Utf8(m_readerName);
+        m_readerJson = JsonText(m_record.reader);
         m_record.commands.resize(plan.commands.size());
         for (std::size_t i = 0; i < plan.commands.size(); ++i) m_record.commands[i].name = plan.commands[i].name;
         m_lastAnswers.resize(plan.commands.size());
@@ -238,19 +244,27 @@ private:
         return m_status;
     }
 
-    const std::string& Meaning(PcscResult result, const ExchangeOutcome& outcome) {
+    struct Meaning {
+        std::string text;  // UTF-8
+        std::string json;  // the same as a JSON string
+    };
+
+    // The meaning of a result and status word, spelled out once per run.
+    const Meaning& MeaningOf(PcscResult result, const ExchangeOutcome& outcome) {
+        unsigned key = 0x10000;  // no status word
         if (result != 0) {
-            m_failureMeaning = ResultText(result);
+            m_failureMeaning = {ResultText(result), JsonText(ResultText(result))};
             return m_failureMeaning;
         }
-        if (outcome.answerLength < 2) {
-            m_failureMeaning.clear();
-            return m_failureMeaning;
+        if (outcome.answerLength >= 2)
+            key = outcome.answer[outcome.answerLength - 2] << 8 | outcome.answer[outcome.answerLength - 1];
+        auto [it, added] = m_meanings.try_emplace(key);
+        if (added && key < 0x10000) {
+            it->second.text = Utf8(TrimRight(StatusWordText(key >> 8, key & 0xFF)));
+            it->second.json = JsonText(it->second.text);
+        } else if (added) {
+            it->second.json = "\"\"";
         }
-        const unsigned sw1 = outcome.answer[outcome.answerLength - 2];
-        const unsigned sw2 = outcome.answer[outcome.answerLength - 1];
-        auto [it, added] = m_meanings.try_emplace(sw1 << 8 | sw2);
-        if (added) it->second = Utf8(TrimRight(StatusWordText(sw1, sw2)));
         return it->second;
     }
 
@@ -266,23 +280,19 @@ private:
         const std::string answer = TrimRight(outcome.answerText);
         const bool checked = result == 0 && command.expected.has_value();
         const bool mismatch = checked && !command.expected->Matches(outcome.answer.data(), outcome.answerLength);
-        const std::string& meaning = Meaning(result, outcome);
+        const Meaning& described = MeaningOf(result, outcome);
+        const std::string& meaning = described.text;
 
         std::string line;
         if (m_options.json) {
-            Json object;
-            object["reader"] = m_record.reader;
-            object["name"] = command.name;
-            object["command"] = command.command;
-            object["answer"] = answer;
-            object["result"] = result;
-            object["meaning"] = meaning;
-            object["microseconds"] = micros;
-            if (checked) {
-                object["expected"] = command.expectedText;
-                object["match"] = !mismatch;
-            }
-            line = object.dump(-1, ' ', false, Json::error_handler_t::replace);
+            // The parts that never change were made by the JSON library before
+            // the run; the answer is hexadecimal and the numbers are digits.
+            line.append("{\"reader\":").append(m_readerJson).append(command.jsonHead);
+            line.append(",\"answer\":\"").append(answer).append("\",\"result\":").append(std::to_string(result));
+            line.append(",\"meaning\":").append(described.json);
+            line.append(",\"microseconds\":").append(std::to_string(micros));
+            if (checked) line.append(",\"expected\":").append(JsonText(command.expectedText)).append(mismatch ? ",\"match\":false" : ",\"match\":true");
+            line.push_back('}');
         } else {
             if (m_named) line.append(m_record.reader).push_back('\t');
             line.append(command.name).append("\t").append(command.command).append("\t").append(answer);
@@ -341,8 +351,9 @@ private:
     CReaderLink m_link;
     ReaderRecord m_record;
     std::vector<std::optional<std::string>> m_lastAnswers;
-    std::unordered_map<unsigned, std::string> m_meanings;
-    std::string m_failureMeaning;
+    std::unordered_map<unsigned, Meaning> m_meanings;
+    Meaning m_failureMeaning;
+    std::string m_readerJson;
     int m_status = kRunOk;
 };
 
@@ -556,6 +567,7 @@ private:
             command.bytes.assign(bytes.begin(), bytes.begin() + length);
             command.name = Utf8(entry.name);
             command.command = TrimRight(codec.BytesToHex(length, bytes.data()));
+            command.jsonHead = ",\"name\":" + JsonText(command.name) + ",\"command\":" + JsonText(command.command);
         }
     }
 

@@ -1,13 +1,14 @@
 // cardbench-run over 1,000 commands against the simulated reader, beside a
 // bare SCardTransmit loop of the same commands and beside scriptor (Debian's
-// pcsc-tools) given the same commands, all in one run under the private
-// pcscd (conf-one):
+// pcsc-tools) given the same commands, all in one run under a private pcscd
+// holding two simulated readers (conf-run-pair):
 //
 //   ninja run_scripts_run_bench
 //
-// The runner is measured in the process (RunCommandFile, output discarded)
-// and as the program (process start, connect and all). Prints the medians
-// and the runner's ratio to the bare loop.
+// The runner times every exchange and writes JSON; it is measured in the
+// process (RunCommandFile, output discarded), as the program (process start,
+// connect and all), and on both readers at once (--all-readers) beside one.
+// Prints the medians and the ratios.
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchReader.h"
@@ -94,6 +95,8 @@ void BM_RunnerInProcess1000(benchmark::State& state) {
     RunOptions options;
     options.file = Shared().phb.string();
     options.shareMode = SCARD_SHARE_SHARED;
+    options.json = true;
+    options.allReaders = state.range(0) == 2;
     std::ofstream discard("/dev/null");
     std::ofstream errors("/dev/null");
     for (auto _ : state) {
@@ -110,8 +113,8 @@ int System(const std::string& command) {
 }
 
 void BM_RunnerProgram1000(benchmark::State& state) {
-    const std::string command = "'" + std::string(BENCHKIT_RUNNER) + "' --share shared '" + Shared().phb.string() +
-                                "' >/dev/null";
+    const std::string command = "'" + std::string(BENCHKIT_RUNNER) + "' --json --share shared '" +
+                                Shared().phb.string() + "' >/dev/null";
     for (auto _ : state) {
         if (System(command) != 0) {
             state.SkipWithError("cardbench-run failed");
@@ -136,7 +139,8 @@ void BM_Scriptor1000(benchmark::State& state) {
 }
 
 BENCHMARK(BM_BareTransmit1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
-BENCHMARK(BM_RunnerInProcess1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
+// Argument: readers at once (1: the first; 2: --all-readers).
+BENCHMARK(BM_RunnerInProcess1000)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
 BENCHMARK(BM_RunnerProgram1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
 BENCHMARK(BM_Scriptor1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
@@ -154,10 +158,12 @@ int main(int argc, char** argv) {
     };
     const double bare = median("BM_BareTransmit1000");
     if (bare <= 0) return 1;
-    std::printf("median of %d commands: bare SCardTransmit %.1f ms, cardbench-run in process %.1f ms (ratio %.3f), "
-                "as a program %.1f ms (ratio %.3f), scriptor %.1f ms (ratio %.3f)\n",
-                kCommands, bare, median("BM_RunnerInProcess1000"), median("BM_RunnerInProcess1000") / bare,
-                median("BM_RunnerProgram1000"), median("BM_RunnerProgram1000") / bare, median("BM_Scriptor1000"),
-                median("BM_Scriptor1000") / bare);
+    const double one = median("BM_RunnerInProcess1000/1");
+    std::printf("median of %d commands, timed, JSON out: bare SCardTransmit %.1f ms, cardbench-run in process %.1f ms "
+                "(ratio %.3f), as a program %.1f ms (ratio %.3f), scriptor %.1f ms (ratio %.3f); on two readers at once "
+                "%.1f ms (ratio %.3f to one reader)\n",
+                kCommands, bare, one, one / bare, median("BM_RunnerProgram1000"), median("BM_RunnerProgram1000") / bare,
+                median("BM_Scriptor1000"), median("BM_Scriptor1000") / bare, median("BM_RunnerInProcess1000/2"),
+                median("BM_RunnerInProcess1000/2") / one);
     return 0;
 }
