@@ -3,16 +3,7 @@
 
 #include <algorithm>
 
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-}  // namespace
+#include "carddata/HexCodec.h"
 
 bool CAnswerPattern::Parse(std::string_view text, std::string& error) {
     m_items.clear();
@@ -28,8 +19,8 @@ bool CAnswerPattern::Parse(std::string_view text, std::string& error) {
         } else if (c == '.' && i + 1 < text.size() && text[i + 1] == '.') {
             m_items.push_back({Kind::AnyByte, 0});
             i += 2;
-        } else if (HexDigit(c) >= 0 && i + 1 < text.size() && HexDigit(text[i + 1]) >= 0) {
-            m_items.push_back({Kind::Byte, static_cast<std::uint8_t>(HexDigit(c) * 16 + HexDigit(text[i + 1]))});
+        } else if (HexDigitValue(c) >= 0 && i + 1 < text.size() && HexDigitValue(text[i + 1]) >= 0) {
+            m_items.push_back({Kind::Byte, static_cast<std::uint8_t>(HexDigitValue(c) * 16 + HexDigitValue(text[i + 1]))});
             i += 2;
         } else {
             error = "bad pattern \"" + std::string(text) + "\" at column " + std::to_string(i + 1) +
@@ -67,15 +58,12 @@ bool CAnswerPattern::Matches(const std::uint8_t* answer, std::size_t length) con
 }
 
 std::string CAnswerPattern::Text() const {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const CHexCodec codec;
     std::string out;
     for (const Item& item : m_items) {
         if (!out.empty()) out += ' ';
         switch (item.kind) {
-            case Kind::Byte:
-                out += kDigits[item.value >> 4];
-                out += kDigits[item.value & 15];
-                break;
+            case Kind::Byte: out += codec.BytesToHex(1, &item.value).substr(0, 2); break;
             case Kind::AnyByte: out += ".."; break;
             case Kind::AnyRun: out += '*'; break;
         }

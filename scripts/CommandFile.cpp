@@ -1,8 +1,5 @@
 #include "scripts/CommandFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -120,46 +117,16 @@ void CCommandList::Remove(std::size_t index) {
 }
 
 FileFailure CCommandList::Load(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        // A new or missing file is an empty list, said without a word.
-        return errno == ENOENT ? FileFailure::None : LogFailureFromErrno(errno);
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return LogFailureFromErrno(error);
-    }
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return FileFailure::AccessDenied;
-    }
-    if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > kMaxCommandFileBytes) {
-        ::close(fd);
-        return FileFailure::InvalidFile;
-    }
     std::string bytes;
-    bytes.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    // Reads to the end, whatever the size said: the file may change meanwhile.
-    for (;;) {
-        if (done == bytes.size()) {
-            if (bytes.size() >= kMaxCommandFileBytes) break;
-            bytes.resize(std::min(kMaxCommandFileBytes, bytes.size() + 4096));
-        }
-        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            return LogFailureFromErrno(error);
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
+    const FileRead read = ReadRegularFile(path, kMaxCommandFileBytes, bytes);
+    switch (read.status) {
+        case ReadStatus::Read: break;
+        case ReadStatus::Missing: return FileFailure::None;  // a new or missing file is an empty list, said without a word
+        case ReadStatus::Folder: return FileFailure::AccessDenied;
+        case ReadStatus::NotRegular:  // a FIFO or device: never waited on
+        case ReadStatus::TooBig: return FileFailure::InvalidFile;
+        case ReadStatus::Failed: return LogFailureFromErrno(read.error);
     }
-    ::close(fd);
-    bytes.resize(done);
     Assign(ParseCommandFile(bytes));
     return FileFailure::None;
 }

@@ -38,6 +38,7 @@ constexpr std::uint8_t kCommandBytes[] = {0x00, 0xA4, 0x04, 0x00};  // answered 
 struct Files {
     fs::path dir;
     fs::path phb;
+    fs::path one;  // one command: the run's fixed cost (context, listing, connect)
     fs::path scriptor;
 };
 
@@ -48,6 +49,8 @@ const Files& Shared() {
         f.dir = mkdtemp(pattern) ? pattern : "/tmp";
         f.phb = f.dir / "bench.phb";
         f.scriptor = f.dir / "bench.txt";
+        f.one = f.dir / "one.phb";
+        std::ofstream(f.one, std::ios::binary) << "[Command]\r\nC = 00 A4 04 00 \r\n";
         std::ofstream phb(f.phb, std::ios::binary);
         std::ofstream txt(f.scriptor, std::ios::binary);
         phb << "[Command]\r\n";
@@ -93,7 +96,7 @@ void BM_BareTransmit1000(benchmark::State& state) {
 
 void BM_RunnerInProcess1000(benchmark::State& state) {
     RunOptions options;
-    options.file = Shared().phb.string();
+    options.file = state.range(0) == 0 ? Shared().one.string() : Shared().phb.string();
     options.shareMode = SCARD_SHARE_SHARED;
     options.json = true;
     options.allReaders = state.range(0) == 2;
@@ -139,8 +142,9 @@ void BM_Scriptor1000(benchmark::State& state) {
 }
 
 BENCHMARK(BM_BareTransmit1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
-// Argument: readers at once (1: the first; 2: --all-readers).
-BENCHMARK(BM_RunnerInProcess1000)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
+// Argument: readers at once (1: the first; 2: --all-readers); 0: the first
+// reader and a file of one command, the cost of a run before its exchanges.
+BENCHMARK(BM_RunnerInProcess1000)->Arg(0)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
 BENCHMARK(BM_RunnerProgram1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
 BENCHMARK(BM_Scriptor1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
@@ -159,6 +163,11 @@ int main(int argc, char** argv) {
     const double bare = median("BM_BareTransmit1000");
     if (bare <= 0) return 1;
     const double one = median("BM_RunnerInProcess1000/1");
+    const double fixed = median("BM_RunnerInProcess1000/0");
+    std::printf("per exchange, without the run's fixed %.2f ms (context, listing, connect): cardbench-run %.1f us, "
+                "bare SCardTransmit %.1f us (ratio %.3f)\n",
+                fixed, (one - fixed) / (kCommands - 1) * 1000, bare / kCommands * 1000,
+                (one - fixed) / (kCommands - 1) / (bare / kCommands));
     std::printf("median of %d commands, timed, JSON out: bare SCardTransmit %.1f ms, cardbench-run in process %.1f ms "
                 "(ratio %.3f), as a program %.1f ms (ratio %.3f), scriptor %.1f ms (ratio %.3f); on two readers at once "
                 "%.1f ms (ratio %.3f to one reader)\n",
