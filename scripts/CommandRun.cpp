@@ -380,8 +380,10 @@ public:
             std::optional<ProgressLine> progress;
             const unsigned lapsEach = m_options.loop;
             if (m_options.progress && !m_options.quiet) progress.emplace(m_sink, m_counters, lapsEach * runs.size());
+            // One reader plays on this thread; several each on a thread of its own.
             std::vector<std::thread> threads;
-            for (auto& run : runs) threads.emplace_back([&run] { run->Run(); });
+            for (std::size_t i = 1; i < runs.size(); ++i) threads.emplace_back([&run = runs[i]] { run->Run(); });
+            runs.front()->Run();
             for (std::thread& thread : threads) thread.join();
         }
         m_log.CloseLog();
