@@ -108,6 +108,8 @@ bool ParsePinRequest(PinLayout layout, const std::uint8_t* in, std::size_t lengt
     case PinLayout::PcscModify: head = 24; break;
     case PinLayout::VendorVerify: head = 11; break;
     case PinLayout::VendorModify: head = 14; break;
+    case PinLayout::CcidVerify: head = 14; break;
+    case PinLayout::CcidModify: head = 19; break;
     }
     if (!in || length < head) {
         why = "request of " + std::to_string(length) + " bytes, shorter than its " + std::to_string(head) +
@@ -173,6 +175,33 @@ bool ParsePinRequest(PinLayout layout, const std::uint8_t* in, std::size_t lengt
         out.lengthFormat = b[3];
         out.offsetNew = b[4];
         out.offsetOld = b[5];
+        out.maxDigits = b[6];
+        out.minDigits = b[7];
+        out.confirmPin = b[8];
+        out.validation = b[9];
+        break;
+    case PinLayout::CcidVerify:
+        // bTimeOut bmFormatString bmPINBlockString bmPINLengthFormat
+        // wPINMaxExtraDigit(2) bEntryValidationCondition bNumberMessage wLangId(2)
+        // bMsgIndex bTeoPrologue(3)
+        out.formatString = b[1];
+        out.blockString = b[2];
+        out.lengthFormat = b[3];
+        out.maxDigits = b[4];
+        out.minDigits = b[5];
+        out.validation = b[6];
+        break;
+    case PinLayout::CcidModify:
+        // bTimeOut bmFormatString bmPINBlockString bmPINLengthFormat
+        // bInsertionOffsetOld bInsertionOffsetNew wPINMaxExtraDigit(2) bConfirmPIN
+        // bEntryValidationCondition bNumberMessage wLangId(2) bMsgIndex1..3
+        // bTeoPrologue(3)
+        out.modify = true;
+        out.formatString = b[1];
+        out.blockString = b[2];
+        out.lengthFormat = b[3];
+        out.offsetOld = b[4];
+        out.offsetNew = b[5];
         out.maxDigits = b[6];
         out.minDigits = b[7];
         out.confirmPin = b[8];
