@@ -164,6 +164,10 @@ TEST_F(CcidPinPad, SecurePinRequestsPassTheDriversChecks)
         {"NewPinAfterTheChange", verify, VerifyRequest(kVerifyApdu), SCARD_S_SUCCESS, {0x90, 0x00}},
         {"CancelOnThePad", verify, VerifyRequest(kVerifyApdu), SCARD_S_SUCCESS, {0x64, 0x01}},
         {"TimeoutOnThePad", verify, VerifyRequest(kVerifyApdu), SCARD_S_SUCCESS, {0x64, 0x00}},
+        // The maker's own code, which the console sends before any choice in
+        // the control list, is not one this driver knows.
+        {"VendorVerifyCode", SCARD_CTL_CODE(2058), VerifyRequest(kVerifyApdu),
+         static_cast<std::uint32_t>(SCARD_E_UNSUPPORTED_FEATURE), {}},
     };
     for (const Step& s : steps) {
         ByteVec out;
@@ -181,6 +185,26 @@ TEST_F(CcidPinPad, SecurePinRequestsPassTheDriversChecks)
     std::ifstream in(log ? log : "");
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("SecurePINVerify() Wrong lengths: 27 28"), std::string::npos);
+}
+
+// Removing and inserting the card: the emulator tells the driver on the line,
+// and the driver's slot status tells pcscd.
+TEST_F(CcidPinPad, CardRemovalAndInsertionReachPcscd)
+{
+    const char* ctl = std::getenv("PCSCD_CTL");
+    ASSERT_NE(ctl, nullptr);
+    ASSERT_EQ(std::system((std::string(ctl) + " remove-card ccid 'Bench CCID PinPad'").c_str()), 0);
+    std::uint8_t answer[16];
+    DWORD n = sizeof answer;
+    const std::uint8_t select[] = {0x00, 0xA4, 0x04, 0x00};
+    EXPECT_EQ(link.Transmit(select, sizeof select, answer, &n), static_cast<PcscResult>(SCARD_W_REMOVED_CARD));
+    ASSERT_EQ(std::system((std::string(ctl) + " insert-card ccid 'Bench CCID PinPad'").c_str()), 0);
+    link.Disconnect(SCARD_LEAVE_CARD);
+    DWORD proto = 0;
+    ASSERT_EQ(link.Connect(kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, &proto), SCARD_S_SUCCESS);
+    n = sizeof answer;
+    ASSERT_EQ(link.Transmit(select, sizeof select, answer, &n), SCARD_S_SUCCESS);
+    EXPECT_EQ(ByteVec(answer, answer + n), (ByteVec{0x90, 0x00}));
 }
 
 }  // namespace
