@@ -523,21 +523,6 @@ TEST_F(ConsoleScripts, AClosedCommandFileWindowDrivesNoPlayer) {
     EXPECT_EQ(Sent(), (std::vector<std::string>{kB, kC, kB, kC, kB, kC}));
 }
 
-// A log that cannot be created says so once, not once per record.
-TEST_F(ConsoleScripts, AFailingLogOpensOneBoxPerCause) {
-    Start(kSixFile);
-    Command(*m_dlg, IDM_USE_LOG_FILE);
-    ASSERT_TRUE(MakeReadOnly(m_dir));  // the log goes into the current folder
-    fs::current_path(m_dir);           // entered again, through the read-only mount
-    m_answers.boxTexts.clear();
-    Connect();
-    ClickName(0);
-    CheckPlayCommands();
-    Click(*m_dlg, IDC_TRANSMIT);
-    EXPECT_EQ(Sent(), SixSent());
-    EXPECT_EQ(m_answers.boxTexts, std::vector<std::string>{"Fichier non selectionn\xE9 !!"});
-}
-
 // A user's command file through open, edit and Exit, in every file-system
 // case that once lost or mangled one: what is on disk afterwards, byte for
 // byte, with its owner and mode.
