@@ -169,12 +169,11 @@ int CPinExchange::PcscExchange(DWORD controlCode, const std::string& structureTe
         const CHexCodec codec;
         std::uint8_t entries[kPinRequestCapacity] = {};
         std::uint8_t validation[kPinRequestCapacity] = {};
-        std::uint8_t maxExtra[kPinRequestCapacity] = {};
         unsigned count = 0;
         codec.HexToBytes(entriesText, entries, sizeof entries, count);
         codec.HexToBytes(validationText, validation, sizeof validation, count);
-        codec.PackedHexToBytes(maxExtraText, maxExtra, sizeof maxExtra, count);
-        m_keyLoop(entries[0], validation[0], maxExtra);  // leaves its own result in the console
+        const std::array<std::uint8_t, 2> maxExtra = Word16WireBytes(maxExtraText);
+        m_keyLoop(entries[0], validation[0], maxExtra.data());  // leaves its own result in the console
     }
     Finish(logName, result, m_answer.data(), std::min<unsigned>(returned, kPcscPinAnswerSize));
     return 0;
