@@ -143,6 +143,12 @@ inline constexpr std::uint32_t kPinFieldColour = 0xB7BDBD;
 inline constexpr int kPinWindowRightMargin = 100;
 inline constexpr int kPinWindowBottomMargin = 150;
 
+// The status line while the reader holds a PIN exchange, and when the
+// console was asked to close meanwhile.
+inline constexpr std::string_view kPinExchangeRunningText = "Waiting for the reader: PIN entry on its keypad...";
+inline constexpr std::string_view kCloseAfterPinText =
+    "The console closes when the reader ends the PIN entry (at the latest at the keypad's time-out).";
+
 // Operation names of the exchange log.
 inline constexpr std::string_view kLogVerifyPinPcsc = "SCardVerifyPinControlPCSCV2";
 inline constexpr std::string_view kLogModifyPinPcsc = "SCardModifyPinControlPCSCV2";

@@ -300,4 +300,24 @@ TEST_F(ConsolePin, ModifyStartFollowsThreeEntriesThenFinish) {
               std::vector<std::string>{"PinTransmit 00 24 00 01 0C 31 32 33 34 FF FF FF FF 35 36 37 38"});
 }
 
+// The pad's user is slow and the console's user clicks again meanwhile, a
+// double click among it: the card sees one try, and the console says it waits.
+TEST_F(ConsolePin, ClicksDuringASlowPinEntryAreNotFurtherTries) {
+    ASSERT_TRUE(ChooseControl(dlg, "FEATURE_VERIFY_PIN_DIRECT"));
+    TypeCommand(dlg, kVerifyApdu);
+    std::string statusMeanwhile;
+    QTimer::singleShot(400, [&] {
+        statusMeanwhile = StatusLine(dlg);
+        QAbstractButton* button = Button(dlg, IDC_CONTROL);
+        QTest::mouseDClick(button, Qt::LeftButton, {}, button->rect().center());
+        Press(dlg, IDC_CONTROL);
+    });
+    Press(dlg, IDC_CONTROL);
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(statusMeanwhile, "Waiting for the reader: PIN entry on its keypad...");
+    EXPECT_EQ(Response(dlg), "63 C2 ");
+    EXPECT_EQ(Seen("Control 42330006").size(), 1u);
+    EXPECT_EQ(Seen("PinTransmit"), std::vector<std::string>{"PinTransmit 00 20 00 01 04 39 39 39 39"});
+}
+
 }  // namespace
