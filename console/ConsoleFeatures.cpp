@@ -133,6 +133,7 @@ void CConsoleDlg::SendControlCommand() {
         // More than the input buffer holds: nothing goes to the reader.
         m_statusText = std::string(kCommandTooLong);
         m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
+        m_responseText.clear();  // no answer: the previous one is not this command's
         RefreshWindow();
         return;
     }
@@ -174,6 +175,7 @@ void CConsoleDlg::ReadStandardAttribute(std::uint32_t attrId, AttributeForm form
         const std::string value = FormatAttribute(form, answer.data(), answer.size(), length);
         if (m_logEnabled) ShowLogFailure(m_logFile.WriteRecord("SCardGetAttrib", m_commandText, value));
         m_statusText = value;
+        m_responseText.clear();  // the value is in the status line; an earlier failure's mark goes
         m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
     } else {
         m_responseText = kFailedAnswer;

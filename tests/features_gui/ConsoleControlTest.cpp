@@ -336,6 +336,9 @@ TEST_F(ConsoleControl, PlainReaderKeepsTheFixedEntriesAndFallsBackToItsName) {
     for (const Case& c : cases) EXPECT_EQ(ReadAttribute(c.command), c.shown) << c.command;
     EXPECT_EQ(Response(dlg), "xx xx xx xx xx");
     const std::string log = LogBytes();
+    // A later good read does not leave the failure's mark in the response field.
+    EXPECT_EQ(ReadAttribute(32771), "254");
+    EXPECT_EQ(Response(dlg), "");
     EXPECT_NE(log.find("SCardGetAttrib\r\n\r\n[Answer]\r\n254\r\n"), std::string::npos) << log;
     EXPECT_EQ(log.substr(log.rfind("[Answer]")),
               "[Answer]\r\n" + ResultText(static_cast<std::uint32_t>(SCARD_E_UNSUPPORTED_FEATURE)) + "\r\n");
