@@ -80,6 +80,10 @@ inline constexpr char kBootString[] = "Corvane_Lyra_Boot";
 inline constexpr std::size_t kBootStringLength = sizeof(kBootString) - 1;
 static_assert(kBootStringLength == 17);
 
+// Whether a version text is a boot loader's: it begins with the boot string,
+// letters compared ignoring case (the library's reading).
+bool IsBootVersion(const std::uint8_t* version, std::size_t length);
+
 // Room the library's boot check gives the version text.
 inline constexpr std::size_t kBootCheckVersionRoom = 30;
 

@@ -49,6 +49,7 @@ bool BootDevice::Discover() {
 
     for (const HidInterfaceInfo& info : m_backend.Enumerate()) {
         if (!Matches(info.vendorId, info.productId)) continue;
+        if (!m_chosenPath.empty() && info.path != m_chosenPath) continue;
         std::unique_ptr<HidConnection> connection = m_backend.Open(info.path);
         if (!connection) continue;  // gone or not ours to open: skip it like a stranger
         const std::size_t length = connection->FeatureReportLength();

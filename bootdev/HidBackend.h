@@ -14,6 +14,9 @@ struct HidInterfaceInfo {
     std::string path;            // device node; what Open() takes and notifications name
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
+    // Where the device sits on the bus (its USB port), the same across the
+    // reader's restarts while its node changes; empty when unknown.
+    std::string location;
 };
 
 // An opened HID interface. Feature reports carry the report id in byte 0.

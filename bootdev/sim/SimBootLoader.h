@@ -209,6 +209,7 @@ private:
     struct Entry {
         SimBootLoader* reader = nullptr;
         HidInterfaceInfo other;
+        std::string location;  // a reader's port, kept across its restarts
     };
     std::vector<std::unique_ptr<SimBootLoader>> m_readers;
     std::vector<Entry> m_entries;
