@@ -253,7 +253,7 @@ SimBootLoader& SimHidBus::AddBootLoader(const SimBootLoaderConfig& config) {
 }
 
 void SimHidBus::AddOtherDevice(std::uint16_t vendorId, std::uint16_t productId) {
-    m_entries.push_back({nullptr, {NewPath(), vendorId, productId}});
+    m_entries.push_back({nullptr, {NewPath(), vendorId, productId, {}}, {}});
 }
 
 int SimHidBus::AddObserver(Observer observer) {
