@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The boot and maintenance commands and the download sequence, over the
 // transfer loop. Library and loader send the same frames; they differ in how
 // they read answers and what they report.

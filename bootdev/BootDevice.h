@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // BootDevice: the connection to the reader's HID boot and maintenance
 // interface and its command set. Both deliverables use it, each with its own
 // policy:

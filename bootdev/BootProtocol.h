@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Frames of the reader's boot and maintenance interface. Both directions ride
 // on feature reports of the device's feature report length; multi-byte fields
 // are little-endian except the answer status (high byte first).

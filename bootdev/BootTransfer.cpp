@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The transfer loop: discovery, the raw feature report transfers, the two
 // exchange policies, send without answer and close.
 #include <algorithm>

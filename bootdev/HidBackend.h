@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The HID transport seam. BootDevice reaches devices only through this
 // interface: the hidapi backend in production, the simulated boot loader in
 // tests. One connection object per opened interface; destroying it closes it.

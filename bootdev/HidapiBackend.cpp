@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // hidapi (hidraw) transport. The report descriptor is read from the hidraw
 // node itself, since this hidapi offers no call for it.
 #include "bootdev/HidapiBackend.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Host cost of a firmware download: a 1 MiB image to the zero-latency
 // simulated boot loader, so only our own work is measured. Reports the time
 // per block (median of the repetitions) and, before the benchmarks, how far

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // A simulated reader boot interface on a simulated HID bus, for tests, the
 // fuzzer, the benchmark and the loader's demo. Zero latency, in memory.
 //

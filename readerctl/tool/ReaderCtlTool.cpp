@@ -326,7 +326,7 @@ int ReaderCtlTool::OnDownload() {
     std::string version;
     bool boot = false;
     if (!ReadVersion(version, boot)) return Refused("version after the download");
-    m_report.Result("version", "new version: " + version,
+    m_report.Result("version", "new version at " + m_reader.path + ": " + version,
                     {{"node", m_reader.path}, {"version", version}, {"mode", boot ? "boot" : "application"}});
     if (boot) {
         m_report.Failure("the reader restarted into its boot loader, not into the new firmware");

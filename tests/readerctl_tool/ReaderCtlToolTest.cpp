@@ -307,7 +307,7 @@ TEST(ReaderCtlTool, ProgressBarOnlyOnATerminal) {
         EXPECT_EQ(outcome.status, kToolOk);
         EXPECT_EQ(outcome.out, path + ": 1000 bytes, 4 blocks\n4 blocks sent\n"
                                "image accepted; the reader restarts, waiting up to 15 s for it\n"
-                               "new version: Corvane_Lyra 2.10\n");
+                               "new version at /dev/simhidraw1: Corvane_Lyra 2.10\n");
         if (terminal) {
             EXPECT_NE(outcome.err.find("\r[##########..............................] 25 % (1/4 blocks)"), std::string::npos);
             EXPECT_NE(outcome.err.find("] 100 % (4/4 blocks)\n"), std::string::npos) << outcome.err;
@@ -386,6 +386,6 @@ TEST(ReaderCtlTool, DownloadToOneOfTwoReaders) {
     EXPECT_EQ(second.ResetCount(), 2);
     EXPECT_TRUE(first.Frames().empty());
     EXPECT_EQ(first.ResetCount(), 0);
-    EXPECT_NE(outcome.out.find("new version: Corvane_Lyra 2.10\n"), std::string::npos);
+    EXPECT_NE(outcome.out.find("new version at /dev/simhidraw3: Corvane_Lyra 2.10\n"), std::string::npos) << outcome.out;
     std::remove(path.c_str());
 }
