@@ -151,6 +151,10 @@ TEST(ReaderCtlTool, MaintenanceCommandsReachTheReader) {
         std::function<bool(SimBootLoader&)> after;
     } cases[] = {
         {{"version"}, {0x00, 0x52, 0xF8, 0x02, 0x00, 0x00}, "Corvane_Lyra 2.10\n", nullptr, nullptr},
+        // A device's text never reaches the terminal raw.
+        {{"version"}, {0x00, 0x52, 0xF8, 0x02}, "v\\x1B[2J\\x5C\\xE9\n",
+         [](SimBootLoader& r) { r.SetVersionBytes(SimMode::Application, {'v', 0x1B, '[', '2', 'J', '\\', 0xE9, 0, 'x'}); },
+         nullptr},
         {{"switch"}, {0x00, 0x52, 0xF8, 0x03, 0x00, 0x00}, "interface switch: 0x07\n",
          [](SimBootLoader& r) { r.SetSwitchValue(7); }, nullptr},
         {{"switch", "0x21"}, {0x00, 0x52, 0xF8, 0x04, 0x01, 0x00, 0x21}, "interface switch set to 0x21\n", nullptr,
