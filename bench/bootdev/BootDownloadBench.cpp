@@ -79,6 +79,13 @@ long MaxRssKib() {
     return usage.ru_maxrss;
 }
 
+// Time per block of a 1 MiB image, shown beside the total.
+void CountPerBlock(benchmark::State& state) {
+    state.counters["per_block"] =
+        benchmark::Counter(static_cast<double>(kBlocks), benchmark::Counter::kIsIterationInvariantRate |
+                                                              benchmark::Counter::kInvert);
+}
+
 // The blocks alone: image already in memory.
 void BM_SendImage1MiB(benchmark::State& state) {
     Bench bench;
@@ -89,9 +96,7 @@ void BM_SendImage1MiB(benchmark::State& state) {
         state.ResumeTiming();
         if (bench.device.SendImage(image.data(), image.size()) != DownloadResult::Ok) state.SkipWithError("refused");
     }
-    state.counters["per_block"] =
-        benchmark::Counter(static_cast<double>(kBlocks), benchmark::Counter::kIsIterationInvariantRate |
-                                                              benchmark::Counter::kInvert);
+    CountPerBlock(state);
 }
 BENCHMARK(BM_SendImage1MiB)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
 
@@ -105,9 +110,7 @@ void BM_LibraryDownloadFile1MiB(benchmark::State& state) {
         state.ResumeTiming();
         if (bench.device.Download(path) != DownloadResult::Ok) state.SkipWithError("refused");
     }
-    state.counters["per_block"] =
-        benchmark::Counter(static_cast<double>(kBlocks), benchmark::Counter::kIsIterationInvariantRate |
-                                                              benchmark::Counter::kInvert);
+    CountPerBlock(state);
 }
 BENCHMARK(BM_LibraryDownloadFile1MiB)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
 
@@ -131,9 +134,7 @@ void BM_BareTransfers1MiB(benchmark::State& state) {
                 state.SkipWithError("transfer failed");
         }
     }
-    state.counters["per_block"] =
-        benchmark::Counter(static_cast<double>(kBlocks), benchmark::Counter::kIsIterationInvariantRate |
-                                                              benchmark::Counter::kInvert);
+    CountPerBlock(state);
 }
 BENCHMARK(BM_BareTransfers1MiB)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
 
@@ -159,9 +160,7 @@ void BM_ToolDownload1MiB(benchmark::State& state) {
         ReaderCtlTool tool(options, bus, watch, report);
         if (tool.Run() != kToolOk) state.SkipWithError(err.str().c_str());
     }
-    state.counters["per_block"] =
-        benchmark::Counter(static_cast<double>(kBlocks), benchmark::Counter::kIsIterationInvariantRate |
-                                                              benchmark::Counter::kInvert);
+    CountPerBlock(state);
 }
 BENCHMARK(BM_ToolDownload1MiB)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
 
