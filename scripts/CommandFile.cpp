@@ -1,11 +1,10 @@
 #include "scripts/CommandFile.h"
 
-
 #include <algorithm>
-#include <cerrno>
+#include <cctype>
 
 #include "carddata/HexCodec.h"
-#include "scripts/FileAccess.h"
+#include "scripts/UserFile.h"
 
 namespace {
 
@@ -28,6 +27,12 @@ std::string WithoutLineEnds(std::string_view text) {
     for (char c : text)
         if (c != '\r' && c != '\n') out.push_back(c);
     return out;
+}
+
+// Only hexadecimal digits between the blanks.
+bool IsPackedHex(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return c == ' ' || std::isxdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
 }  // namespace
@@ -118,31 +123,24 @@ void CCommandList::Remove(std::size_t index) {
 
 FileFailure CCommandList::Load(const std::string& path) {
     std::string bytes;
-    const FileRead read = ReadRegularFile(path, kMaxCommandFileBytes, bytes);
-    switch (read.status) {
-        case ReadStatus::Read: break;
-        case ReadStatus::Missing: return FileFailure::None;  // a new or missing file is an empty list, said without a word
-        case ReadStatus::Folder: return FileFailure::AccessDenied;
-        case ReadStatus::NotRegular:  // a FIFO or device: never waited on
-        case ReadStatus::TooBig: return FileFailure::InvalidFile;
-        case ReadStatus::Failed: return LogFailureFromErrno(read.error);
-    }
+    const FileFailure failure = ReadRegularFile(path, kMaxCommandFileBytes, bytes);
+    // A new or missing file is an empty list, said without a word.
+    if (failure == FileFailure::FileNotFound) return FileFailure::None;
+    if (failure != FileFailure::None) return failure;
     Assign(ParseCommandFile(bytes));
     return FileFailure::None;
 }
 
-FileFailure CCommandList::Save(const std::string& path) const {
-    CFileReplacement file;
-    int error = file.Prepare(path);
-    if (error == 0) error = file.Commit(WriteCommandFile(m_entries));
-    return LogFailureFromErrno(error);
-}
+FileFailure CCommandList::Save(const std::string& path) const { return RewriteUserFile(path, WriteCommandFile(m_entries)); }
 
 unsigned CommandTextToBytes(std::string_view text, std::uint8_t* out, std::size_t capacity) {
     const CHexCodec codec;
     unsigned count = 0;
     if (codec.HexToBytes(text, out, capacity, count) == 0) return count;
-    // Not the spaced form: read each blank-separated token as packed digits.
+    // Packed digits ("00A40400") are read token by token; any other long
+    // token (a tab or a comma is no separator) leaves the text unreadable,
+    // sent as no bytes, as HexToBytes says.
+    if (!IsPackedHex(text)) return 0;
     count = 0;
     std::size_t i = 0;
     while (i < text.size()) {

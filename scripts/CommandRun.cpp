@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "scripts/CommandRun.h"
 
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include <unordered_map>
 
 #include "carddata/HexCodec.h"
+#include "carddata/JsonText.h"
 #include "carddata/StatusWords.h"
 #include "readerlink/Cp1252.h"
 #include "readerlink/PcscApi.h"
@@ -28,6 +31,7 @@
 #include "scripts/CommandFile.h"
 #include "scripts/CommandPlayer.h"
 #include "scripts/FileAccess.h"
+#include "scripts/UserFile.h"
 #include "scripts/LogFile.h"
 #include "scripts/RunReport.h"
 #include "widgets/MaskData.h"
@@ -43,10 +47,6 @@ std::string TrimRight(std::string text) {
 }
 
 std::string Utf8(std::string_view cp1252) { return Cp1252ToUtf8(cp1252); }
-
-std::string JsonText(const std::string& utf8) {
-    return Json(utf8).dump(-1, ' ', false, Json::error_handler_t::replace);
-}
 
 std::string ResultText(PcscResult result) {
     std::string text;
@@ -184,7 +184,7 @@ public:
         : m_options(options), m_plan(plan), m_readerName(std::move(reader)), m_named(named), m_sink(sink),
           m_counters(counters), m_log(log) {
         m_record.reader = Utf8(m_readerName);
-        m_readerJson = JsonText(m_record.reader);
+        m_readerJson = JsonString(m_record.reader);
         m_record.commands.resize(plan.commands.size());
         for (std::size_t i = 0; i < plan.commands.size(); ++i) m_record.commands[i].name = plan.commands[i].name;
         m_lastAnswers.resize(plan.commands.size());
@@ -253,7 +253,7 @@ private:
     const Meaning& MeaningOf(PcscResult result, const ExchangeOutcome& outcome) {
         unsigned key = 0x10000;  // no status word
         if (result != 0) {
-            m_failureMeaning = {ResultText(result), JsonText(ResultText(result))};
+            m_failureMeaning = {ResultText(result), JsonString(ResultText(result))};
             return m_failureMeaning;
         }
         if (outcome.answerLength >= 2)
@@ -261,7 +261,7 @@ private:
         auto [it, added] = m_meanings.try_emplace(key);
         if (added && key < 0x10000) {
             it->second.text = Utf8(TrimRight(StatusWordText(key >> 8, key & 0xFF)));
-            it->second.json = JsonText(it->second.text);
+            it->second.json = JsonString(it->second.text);
         } else if (added) {
             it->second.json = "\"\"";
         }
@@ -291,7 +291,7 @@ private:
             line.append(",\"answer\":\"").append(answer).append("\",\"result\":").append(std::to_string(result));
             line.append(",\"meaning\":").append(described.json);
             line.append(",\"microseconds\":").append(std::to_string(micros));
-            if (checked) line.append(",\"expected\":").append(JsonText(command.expectedText)).append(mismatch ? ",\"match\":false" : ",\"match\":true");
+            if (checked) line.append(",\"expected\":").append(JsonString(command.expectedText)).append(mismatch ? ",\"match\":false" : ",\"match\":true");
             line.push_back('}');
         } else {
             if (m_named) line.append(m_record.reader).push_back('\t');
@@ -415,9 +415,28 @@ private:
     }
 
     int ReadFile(const std::string& path, std::string& bytes) {
-        const FileRead read = ReadRegularFile(path, kMaxCommandFileBytes, bytes);
-        if (read.status != ReadStatus::Read) return Fail("cannot read " + path + ": " + FileReadText(read));
+        const LogFailure failure = ReadRegularFile(path, kMaxCommandFileBytes, bytes);
+        if (failure != LogFailure::None) return Fail("cannot read " + path + ": " + ReadFailureText(path, failure));
         return kRunOk;
+    }
+
+    // The console's causes, in the runner's English; what an invalid file is
+    // exactly is looked up for the message only.
+    static std::string ReadFailureText(const std::string& path, LogFailure failure) {
+        struct stat info {};
+        switch (failure) {
+            case LogFailure::FileNotFound: return "no such file";
+            case LogFailure::InvalidFile:
+                if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return "a folder, not a file";
+                if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+                    return "not a regular file (a FIFO, socket or device)";
+                return "larger than the 64 MiB a command file may hold";
+            case LogFailure::AccessDenied: return FileErrorText(EACCES);
+            case LogFailure::BadPath: return "a part of the path is not a folder, or the path is too long";
+            case LogFailure::TooManyOpenFiles: return FileErrorText(EMFILE);
+            case LogFailure::HardwareIo: return FileErrorText(EIO);
+            default: return "cannot be read";
+        }
     }
 
     int LoadFile() {
@@ -569,7 +588,7 @@ private:
             command.bytes.assign(bytes.begin(), bytes.begin() + length);
             command.name = Utf8(entry.name);
             command.command = TrimRight(codec.BytesToHex(length, bytes.data()));
-            command.jsonHead = ",\"name\":" + JsonText(command.name) + ",\"command\":" + JsonText(command.command);
+            command.jsonHead = ",\"name\":" + JsonString(command.name) + ",\"command\":" + JsonString(command.command);
         }
     }
 

@@ -5,57 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
-
-FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes) {
-    // Non-blocking: opening a FIFO without a writer would otherwise wait forever.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return {ReadStatus::Missing, ENOENT};
-        return {ReadStatus::Failed, errno};
-    }
-    struct stat info {};
-    FileRead result{ReadStatus::Read, 0};
-    if (::fstat(fd, &info) != 0) {
-        result = {ReadStatus::Failed, errno};
-    } else if (S_ISDIR(info.st_mode)) {
-        result = {ReadStatus::Folder, EISDIR};
-    } else if (!S_ISREG(info.st_mode)) {
-        result = {ReadStatus::NotRegular, 0};
-    } else if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > maxBytes) {
-        result = {ReadStatus::TooBig, 0};
-    }
-    if (result.status != ReadStatus::Read) {
-        ::close(fd);
-        return result;
-    }
-    std::string read(static_cast<std::size_t>(info.st_size), '\0');
-    std::size_t done = 0;
-    // To the end, whatever the size said: the file may grow meanwhile, but
-    // never past maxBytes.
-    for (;;) {
-        if (done == read.size()) {
-            if (read.size() >= maxBytes) break;
-            read.resize(std::min(maxBytes, read.size() + 4096));
-        }
-        const ssize_t got = ::read(fd, read.data() + done, read.size() - done);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            result = {ReadStatus::Failed, errno};
-            break;
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    if (result.status == ReadStatus::Read) {
-        read.resize(done);
-        bytes = std::move(read);
-    }
-    return result;
-}
 
 std::string FileErrorText(int error) {
     switch (error) {
@@ -70,18 +21,6 @@ std::string FileErrorText(int error) {
         case EIO: return "input/output error";
         default: return std::strerror(error);
     }
-}
-
-std::string FileReadText(const FileRead& read) {
-    switch (read.status) {
-        case ReadStatus::Read: return "";
-        case ReadStatus::Missing: return "no such file";
-        case ReadStatus::Folder: return "a folder, not a file";
-        case ReadStatus::NotRegular: return "not a regular file (a FIFO, socket or device)";
-        case ReadStatus::TooBig: return "larger than the 64 MiB a command file may hold";
-        case ReadStatus::Failed: break;
-    }
-    return FileErrorText(read.error);
 }
 
 int WriteAllBytes(int fd, std::string_view bytes) {

@@ -1,27 +1,15 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// Files read and written from a path the user typed. Only regular files are
-// read: a folder, FIFO or device is refused after a non-blocking open, so a
-// FIFO can never hold the program. A file written is replaced whole: its
-// temporary twin is made at Prepare, before any work, so an unwritable path
-// shows up at once, and only Commit renames it over the old one.
+// Files a program writes at the end of its work (reports, records): each is
+// replaced whole, and its temporary twin is made at Prepare, before any
+// work, so an unwritable path shows up at once; only Commit renames it over
+// the old one.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-enum class ReadStatus { Read, Missing, Folder, NotRegular, TooBig, Failed };
-
-struct FileRead {
-    ReadStatus status = ReadStatus::Failed;
-    int error = 0;  // errno for Failed
-};
-
-// Reads all of a regular file of at most maxBytes into bytes.
-FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes);
-
-// What went wrong, in English, for one line of a terminal program.
-std::string FileReadText(const FileRead& read);
+// An errno in English, for one line of a terminal program.
 std::string FileErrorText(int error);
 
 // Writes all of bytes to fd; 0 or the errno of the failing write.
