@@ -38,6 +38,10 @@
 
 namespace {
 
+// Stops a play for a reason of the runner's own (a wrong answer, a log that
+// cannot be written); PC/SC codes are 32-bit values here, as in the console.
+constexpr PlayerResult kRunnerStop = static_cast<PlayerResult>(SCARD_F_UNKNOWN_ERROR);
+
 using Json = nlohmann::ordered_json;
 using Clock = std::chrono::steady_clock;
 
@@ -327,7 +331,7 @@ private:
         if (outcome.logFailure != LogFailure::None) {
             // A log with holes is no record of the run: stop here.
             m_status = Fail("cannot write the log " + m_log->FileName() + ": " + FileErrorText(m_log->LastError()));
-            return SCARD_F_UNKNOWN_ERROR;
+            return kRunnerStop;
         }
         if (m_options.paceMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(m_options.paceMs));
         if (result != 0) {
@@ -336,7 +340,7 @@ private:
         }
         if (mismatch && m_options.stopOnMismatch) {
             m_record.note = "stopped at the wrong answer of " + command.name;
-            return SCARD_F_UNKNOWN_ERROR;
+            return kRunnerStop;
         }
         return 0;
     }
