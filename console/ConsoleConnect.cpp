@@ -8,10 +8,10 @@
 
 #include "console/ConsoleDlg.h"
 #include "console/ConsoleTexts.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "console/StatusTree.h"
-#include "console/VendorAttribute.h"
+#include "features/VendorAttribute.h"
 #include "widgets/MaskedEdit.h"
 
 using namespace console;
@@ -162,7 +162,7 @@ void CConsoleDlg::OnConnect() {
     OnStatus();
     // The manufacturer name, or the reader's own name where the reader does
     // not answer the maker's code, decides; the status line is left empty.
-    ReadVendorAttribute(kManufacturerNameTag);
+    ReadVendorAttribute(features::kManufacturerNameTag);
     m_makerReader = IsMakerText(m_statusText);
     m_statusText.clear();
     RefreshWindow();

@@ -16,7 +16,7 @@
 #include <QScreen>
 
 #include "console/ConsoleTexts.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "console/StatusTree.h"
 #include "features/PinExchange.h"
@@ -34,16 +34,10 @@ namespace {
 // Any major version above 4 takes the branch with the reader watcher.
 constexpr int kModernOsMajorVersion = 5;
 
-QColor FromRgb(std::uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
-
 QFont DialogFont() {
     QFont font(ToQString(kDialogFont));
     font.setPointSize(kDialogFontPoints);
     return font;
-}
-
-QRect ToPixels(const DialogRect& rect, const DialogBaseUnits& base) {
-    return DialogRectToPixels(QRect(rect.x, rect.y, rect.width, rect.height), base);
 }
 
 // Whether setText(text) followed by placing the cursor at cursor would leave
@@ -118,7 +112,7 @@ void CConsoleDlg::BuildControls() {
     const DialogBaseUnits base = BaseUnitsOf(font());
     const QPalette fieldPalette = [this] {
         QPalette p = palette();
-        p.setColor(QPalette::Base, FromRgb(kFieldRgb));
+        p.setColor(QPalette::Base, RgbColour(kFieldRgb));
         p.setColor(QPalette::Text, Qt::black);
         return p;
     }();
@@ -191,7 +185,7 @@ void CConsoleDlg::BuildControls() {
         }
         }
 
-        QRect rect = ToPixels(entry.rect, base);
+        QRect rect = DialogRectToPixels(entry.rect, base);
         if (entry.kind == ControlKind::DropDownList) {
             // The template height is that of the dropped list; the closed box
             // takes the height its font needs.

@@ -9,7 +9,7 @@
 #include "carddata/StatusWords.h"
 #include "console/ConsoleDlg.h"
 #include "console/ConsoleTexts.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "scripts/CommandExchange.h"
 #include "widgets/MaskedEdit.h"
 #include "widgets/MessagePump.h"

@@ -13,12 +13,12 @@
 
 #include "console/ConsoleDlg.h"
 #include "console/ConsoleTexts.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "scripts/CommandFile.h"
 #include "scripts/CommandFileDlg.h"
 #include "scripts/CommandFileTexts.h"
 #include "scripts/CommandPlayer.h"
-#include "widgets/MaskData.h"
+#include "carddata/MaskData.h"
 #include "widgets/MaskedEdit.h"
 
 using namespace console;

@@ -19,7 +19,7 @@
 #include "console/ConsoleDlg.h"
 #include "console/StatusTree.h"
 #include "console/ConsoleTexts.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "scripts/CommandFileDlg.h"
 #include "features/PinExchange.h"

@@ -1,8 +1,9 @@
 #include "console/ConsoleTexts.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
+
+#include "readerlink/Cp1252.h"
 
 namespace console {
 
@@ -159,8 +160,7 @@ std::string ReaderWithFeatures(std::string_view name, int featureCount) {
 
 bool IsMakerText(std::string_view vendorText) {
     std::string upper(vendorText);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(upper.begin(), upper.end(), upper.begin(), FoldCase);
     return upper.find("TAV") != std::string::npos;
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "widgets/DialogLayout.h"
+
 namespace console {
 
 // Dialog 102.
@@ -71,10 +73,6 @@ enum class ControlKind {
     DropDownList,
     Tree,
     Picture,
-};
-
-struct DialogRect {
-    int x, y, width, height;
 };
 
 struct ControlSpec {
@@ -148,9 +146,8 @@ std::span<const MenuEntry> ReconnectMenu();
 // Menu 164, the reader-attribute drop-down, in menu order.
 std::span<const MenuEntry> AttributeMenu();
 
-// Field colours and the window background.
+// The window background (the fields take kFieldRgb).
 inline constexpr std::uint32_t kBackgroundRgb = 0xCCCCCC;  // RGB(204, 204, 204)
-inline constexpr std::uint32_t kFieldRgb = 0xBDBDB7;       // RGB(189, 189, 183)
 
 // Version text font: "Verdana", 9 pixels, bold.
 inline constexpr std::string_view kVersionFont = "Verdana";

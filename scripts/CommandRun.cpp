@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -15,7 +14,7 @@
 #include "scripts/CommandFile.h"
 #include "scripts/CommandPlayer.h"
 #include "scripts/LogFile.h"
-#include "widgets/MaskData.h"
+#include "carddata/MaskData.h"
 
 namespace {
 
@@ -57,11 +56,7 @@ int FindCommand(const CCommandList& list, const std::string& name) {
     int found = -1;
     for (std::size_t i = 0; i < list.Size(); ++i) {
         const std::string& other = list.At(i).name;
-        if (other.size() != name.size()) continue;
-        bool equal = true;
-        for (std::size_t k = 0; k < name.size() && equal; ++k)
-            equal = std::toupper(static_cast<unsigned char>(other[k])) == std::toupper(static_cast<unsigned char>(name[k]));
-        if (equal) {
+        if (CompareNoCase(other, name) == 0) {
             if (found >= 0) return -2;  // ambiguous
             found = static_cast<int>(i);
         }

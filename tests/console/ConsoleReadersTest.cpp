@@ -10,7 +10,7 @@
 
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "ConsoleHarness.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 
 using namespace console;
 using namespace harness;

@@ -19,7 +19,7 @@
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "ConsoleHarness.h"
 #include "carddata/StatusWords.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "readerlink/ResultText.h"
 #include "console/ParseAtrDlg.h"
 #include "widgets/MaskedEdit.h"

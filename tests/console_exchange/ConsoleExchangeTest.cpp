@@ -27,7 +27,7 @@
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "carddata/CardList.h"
 #include "console/ParseAtrDlg.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "console/StatusTree.h"
 #include "readerlink/ResultText.h"
 #include "widgets/MaskedEdit.h"

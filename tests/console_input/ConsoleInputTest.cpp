@@ -23,7 +23,7 @@
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "../tables/TableFile.h"
 #include "console/ParseAtrDlg.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/MaskedEdit.h"
 

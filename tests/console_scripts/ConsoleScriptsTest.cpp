@@ -26,7 +26,7 @@
 
 #include "../console/ConsoleHarness.h"
 #include "../readerlink_pcscd/PcscdBench.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "scripts/CommandFileDlg.h"
 #include "widgets/MaskedEdit.h"
 
