@@ -17,25 +17,8 @@
 using namespace console;
 
 namespace {
-constexpr DWORD kDefaultParameters = 0x80000000u;  // bit 31 of the protocol mask
 constexpr DWORD kBothProtocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1;
 }  // namespace
-
-void CConsoleDlg::ShowCommandArea(bool show) {
-    SetVisible({IDC_COMMAND_NAME, IDC_COMMAND_NAME_LABEL, IDC_COMMAND, IDC_RESPONSE, IDC_CONTROL_CODES,
-                IDC_ADD_COMMAND},
-               show);
-}
-
-void CConsoleDlg::ShowConnectOptions(bool show) {
-    SetVisible({IDC_SHARE_DIRECT, IDC_SHARE_SHARED, IDC_SHARE_EXCLUSIVE, IDC_PROTOCOL_T0, IDC_PROTOCOL_T1,
-                IDC_OPTIMAL, IDC_DEFAULT},
-               show);
-}
-
-void CConsoleDlg::EnableShareBoxes(bool enable) {
-    SetEnabled({IDC_SHARE_DIRECT, IDC_SHARE_EXCLUSIVE, IDC_SHARE_SHARED}, enable);
-}
 
 void CConsoleDlg::ShowConnectState(DWORD protocols) {
     if (m_shareMode == SCARD_SHARE_DIRECT) {
@@ -99,8 +82,7 @@ void CConsoleDlg::OnReadersChanged() {
 void CConsoleDlg::OnEstablishContext() {
     RegisterDeviceNotification();
     m_lastResult = m_reader.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr);
-    m_statusTree->setVisible(false);
-    SetVisible({IDC_PICTURE_CARD}, true);  // a typed ATR's tree may have covered it
+    ApplyControlChanges(ConnectionStep::Establishing);  // a typed ATR's tree may have covered the picture
     m_commandName.clear();
     m_commandText.clear();
     m_reader.SetMaxReaders(kReaderSlots);
@@ -114,12 +96,8 @@ void CConsoleDlg::OnEstablishContext() {
         return;
     }
     FillReaderList();
-    ShowConnectOptions(true);
     ShowConnectState(m_preferredProtocols);
-    EnableShareBoxes(true);
-    SetEnabled({IDC_RELEASE, IDC_CONNECT}, true);
-    SetEnabled({IDC_ESTABLISH}, false);
-    SetVisible({IDC_READER_LIST, IDC_READER_LABEL}, true);
+    ApplyControlChanges(ConnectionStep::Established);
     SetUseLogFileEnabled(false);
     OpenLogFile();
     RefreshWindow();
@@ -140,7 +118,7 @@ void CConsoleDlg::OnConnect() {
     m_lastResult = m_reader.Connect(m_reader.ReaderName(m_selectedReader), m_shareMode, m_preferredProtocols,
                                     &activeProtocol);
     if (m_lastResult != SCARD_S_SUCCESS) {
-        SetVisible({IDC_ATTRIBUTES}, false);
+        ApplyControlChanges(ConnectionStep::ConnectFailed);
         RefreshWindow();
         return;
     }
@@ -151,11 +129,7 @@ void CConsoleDlg::OnConnect() {
     FillControlList();
     if (DiscoverFeatures()) RelabelReaderList();
 
-    SetEnabled({IDC_CONNECT}, false);
-    SetEnabled({IDC_DISCONNECT, IDC_STATUS, IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET}, true);
-    ShowCommandArea(true);
-    SetVisible({IDC_PICTURE_CARD}, false);
-    SetVisible({IDC_ATTRIBUTES}, true);
+    ApplyControlChanges(ConnectionStep::Connected);
 
     m_preferredProtocols = activeProtocol;
     ShowConnectState(m_preferredProtocols);
@@ -179,20 +153,12 @@ void CConsoleDlg::Reset(DWORD initialization) {
         // Back to where a new connect is possible: the old handle is let go,
         // or the resource manager would refuse that connect.
         m_reader.Disconnect(SCARD_LEAVE_CARD);
-        ShowCommandArea(false);
-        m_statusTree->setVisible(false);
-        SetEnabled({IDC_CONNECT}, true);
-        SetEnabled({IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_STATUS, IDC_TRANSMIT, IDC_PLAY_COMMANDS,
-                    IDC_CONTROL},
-                   false);
-        SetVisible({IDC_ATTRIBUTES}, false);
+        ApplyControlChanges(ConnectionStep::CardGone);
+        ApplyControlChanges(ConnectionStep::ResetFailed);
         RefreshWindow();
         return;
     }
-    SetEnabled({IDC_DISCONNECT}, true);
-    SetEnabled({IDC_CONNECT}, false);
-    SetEnabled({IDC_STATUS}, true);
-    ShowCommandArea(true);
+    ApplyControlChanges(ConnectionStep::ResetDone);
     ShowConnectState(activeProtocol);
     OnStatus();
     RefreshWindow();
@@ -205,21 +171,11 @@ void CConsoleDlg::OnDisconnect() {
         m_selectedReader = 0;
         RefreshReaderList();
     }
-    SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS}, false);
-    SetEnabled({IDC_CONNECT}, true);
-    SetEnabled({IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_DISCONNECT, IDC_STATUS, IDC_CONTROL,
-                IDC_RESPONSE_FORMAT},
-               false);
-    SetVisible({IDC_PICTURE_CARD}, true);
-    SetVisible({IDC_ATTRIBUTES}, false);
     m_commandField->ClearText();
-    ShowCommandArea(false);
-    m_statusTree->setVisible(false);
-
-    EnableShareBoxes(true);
     m_preferredProtocols = kBothProtocols;
     ShowConnectState(kBothProtocols);
-    EnableShareBoxes(true);
+    // Ends with all three share boxes enabled, whatever ShowConnectState disabled.
+    ApplyControlChanges(ConnectionStep::Disconnected);
 
     m_commandName.clear();
     m_commandText.clear();
@@ -230,19 +186,8 @@ void CConsoleDlg::OnDisconnect() {
 
 void CConsoleDlg::OnReleaseContext() {
     m_lastResult = m_reader.ReleaseContext();
-    SetEnabled({IDC_EXIT}, true);
-    SetEnabled({IDC_RELEASE, IDC_CONNECT, IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_CONTROL, IDC_TRANSMIT,
-                IDC_PLAY_COMMANDS, IDC_STATUS, IDC_DISCONNECT, IDC_RESPONSE_FORMAT},
-               false);
-    SetEnabled({IDC_ESTABLISH}, true);
-
     m_commandField->ClearText();
-    ShowCommandArea(false);
-    EnableShareBoxes(true);
-    m_statusTree->setVisible(false);
-    SetVisible({IDC_PICTURE_CARD}, true);
-    SetVisible({IDC_ATTRIBUTES}, false);
-    ShowConnectOptions(false);
+    ApplyControlChanges(ConnectionStep::Released);
 
     SetUseLogFileEnabled(true);
     // The card connection ends with the context: the next context follows

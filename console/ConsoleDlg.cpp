@@ -302,18 +302,27 @@ void CConsoleDlg::RegisterToolTips() {
 }
 
 void CConsoleDlg::SetStartUpState() {
-    SetEnabled({IDC_EXIT, IDC_ESTABLISH}, true);
-    SetEnabled({IDC_ADD_COMMAND, IDC_RELEASE, IDC_CONNECT, IDC_CONTROL, IDC_TRANSMIT, IDC_PLAY_COMMANDS, IDC_STATUS,
-                IDC_DISCONNECT, IDC_RESPONSE_FORMAT, IDC_COLD_RESET, IDC_WARM_RESET},
-               false);
-    SetVisible({IDC_ATTRIBUTES, IDC_STATUS_TREE, IDC_WARM_RESET, IDC_COLD_RESET}, false);
-    ShowCommandArea(false);
-    ShowConnectOptions(false);
+    ApplyControlChanges(ConnectionStep::StartUp);
     // The options start from the start values while still hidden.
     m_shareExclusive->setChecked(true);
     m_protocolT0->setChecked(true);
     m_protocolT1->setChecked(true);
     m_optimal->setChecked(true);
+}
+
+void CConsoleDlg::ApplyControlChanges(ConnectionStep step) {
+    for (const ControlChange& change : ControlChanges(step)) {
+        for (int id : change.ids) {
+            QWidget* widget = Control(id);
+            if (!widget) continue;
+            switch (change.action) {
+            case ControlAction::Enable: widget->setEnabled(true); break;
+            case ControlAction::Disable: widget->setEnabled(false); break;
+            case ControlAction::Show: widget->setVisible(true); break;
+            case ControlAction::Hide: widget->setVisible(false); break;
+            }
+        }
+    }
 }
 
 void CConsoleDlg::SetEnabled(std::initializer_list<int> ids, bool enabled) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "console/ConsoleTexts.h"
 #include "features/Attributes.h"
 #include "features/ControlCodes.h"
 #include "readerlink/ReaderLink.h"
@@ -101,6 +102,7 @@ private:
     // Pushes the window data: status line, response (unless withResponse is false), command name.
     void RefreshWindow(bool withResponse = true);
     void ShowResponse(const QString& response);
+    void ApplyControlChanges(console::ConnectionStep step);
     void SetEnabled(std::initializer_list<int> ids, bool enabled);
     void SetVisible(std::initializer_list<int> ids, bool visible);
     bool IsEnabled(int id) const;
@@ -123,9 +125,6 @@ private:
     void OnDefault();
     void OnCommandChanged();
     void OnReadersChanged();
-    void ShowCommandArea(bool show);
-    void ShowConnectOptions(bool show);
-    void EnableShareBoxes(bool enable);
     void ShowConnectState(DWORD protocols);
     void RefreshReaderList();
     void FillReaderList();

@@ -20,12 +20,8 @@ void CConsoleDlg::OnStatus() {
         // old handle is let go, or the resource manager would refuse the
         // next connect for the connection still outstanding on it.
         m_reader.Disconnect(SCARD_LEAVE_CARD);
-        ShowCommandArea(false);
-        m_statusTree->setVisible(false);
-        SetEnabled({IDC_CONNECT}, true);
-        SetEnabled({IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_STATUS, IDC_TRANSMIT, IDC_PLAY_COMMANDS,
-                    IDC_CONTROL, IDC_RESPONSE_FORMAT},
-                   false);
+        ApplyControlChanges(ConnectionStep::CardGone);
+        ApplyControlChanges(ConnectionStep::StatusFailed);
         RefreshWindow();
         return;
     }

@@ -87,6 +87,32 @@ struct ControlSpec {
 // Every control of dialog 102, in template order.
 std::span<const ControlSpec> ConsoleControls();
 
+// The steps of the connection workflow that change which controls are
+// enabled or shown. The window's state is what these leave in the controls.
+enum class ConnectionStep {
+    StartUp,
+    Establishing,   // whatever the listing then gives
+    Established,    // the listing succeeded
+    ConnectFailed,
+    Connected,
+    ResetDone,
+    CardGone,       // a reset or a status step failed: connectable again, "SCardDisconnect" kept
+    ResetFailed,    // after CardGone, for a failed reset
+    StatusFailed,   // after CardGone, for a failed status step
+    Disconnected,
+    Released,
+};
+
+enum class ControlAction { Enable, Disable, Show, Hide };
+
+// One change: an action on a group of controls. A step's changes apply in
+// order, as the order decides where the focus goes.
+struct ControlChange {
+    ControlAction action;
+    std::span<const int> ids;
+};
+std::span<const ControlChange> ControlChanges(ConnectionStep step);
+
 // String table entries the console uses.
 enum StringId : int {
     IDS_ABOUTBOX = 101,

@@ -319,7 +319,7 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunOptions& options
     if (options.shareMode == SCARD_SHARE_DIRECT) {
         options.protocols = 0;
     } else if (defaultParams) {
-        options.protocols |= 0x80000000u;  // bit 31: the reader's default parameters
+        options.protocols |= kDefaultParameters;
     }
     return true;
 }
