@@ -291,7 +291,7 @@ void CConsoleDlg::BuildMenus() {
 void CConsoleDlg::SetCommandMask() {
     // Enter in the command field runs one exchange.
     m_commandField->SetHexGroups(COMMAND_MASK_GROUPS);
-    connect(m_commandField, &CMaskedEdit::EnterPressed, this, &CConsoleDlg::TransmitCommand);
+    connect(m_commandField, &CMaskedEdit::EnterPressed, this, &CConsoleDlg::OnCommandFieldEnter);
 }
 
 void CConsoleDlg::RegisterToolTips() {

@@ -171,6 +171,8 @@ private:
     // Exchange log (ConsoleExchange.cpp): opened at Establish, closed at Release.
     void OpenLogFile();
     void CloseLogFile();
+    // A box for the first failure of each cause since the log was opened; a
+    // long play on a failing log opens one, not one per record.
     void ShowLogFailure(LogFailure failure);
 
     // Card status (ConsoleStatus.cpp).
@@ -206,12 +208,19 @@ private:
     void DestroyCommandFileWindow();  // saves its file first
     void EnsureCommandFileWindow();
     void OnCommandFileChosen(const QString& chosen);
+    void OnShowCommandFile();
+    bool CommandFileWindowShown() const;
     bool ConfirmCreateCommandFile(const QString& chosen);
     void OnAddCommand();
     void OnCommandNameChange();
     void ShowChosenCommand(int index);
     bool LoadChosenCommand(int index);  // name and command into their fields
     bool CardConnectionOpen() const;
+    // True while a player, an Enter exchange or a PIN exchange runs: every
+    // entry to an exchange (button, Enter, menu command) waits for it.
+    bool ExchangeBusy() const;
+    void OnCommandFieldEnter();
+    void TransmitOnce();
     void RepeatCommand();
     void PlayCommandFile();
     void RunPlayer(unsigned (*player)(const PlayerHooks&));
@@ -261,6 +270,7 @@ public:
 
 private:
     CLogFile m_logFile;
+    unsigned m_logFailuresShown = 0;  // one bit per LogFailure cause
     std::unique_ptr<CReaderWatcher> m_hDevNotify;  // the reader-arrival registration
     QHash<int, QWidget*> m_controls;
     QHash<int, QAction*> m_commands;
@@ -268,6 +278,7 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     QPointer<CCommandFileDlg> m_commandFileWindow;
     bool m_commandFileWindowExists = false;
+    bool m_commandFileWindowHiddenToTray = false;
     bool m_playerRunning = false;
     std::string m_commandFilePath;
     bool m_closing = false;

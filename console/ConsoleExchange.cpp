@@ -24,6 +24,7 @@ constexpr int kPaceMs = 10;
 
 void CConsoleDlg::OpenLogFile() {
     if (!m_logEnabled) return;
+    m_logFailuresShown = 0;
     ShowLogFailure(m_logFile.OpenLog());
 }
 
@@ -33,6 +34,9 @@ void CConsoleDlg::CloseLogFile() {
 
 void CConsoleDlg::ShowLogFailure(LogFailure failure) {
     if (failure == LogFailure::None) return;
+    const unsigned cause = 1u << static_cast<unsigned>(failure);
+    if ((m_logFailuresShown & cause) != 0) return;
+    m_logFailuresShown |= cause;
     QMessageBox::warning(this, ToQString(kDialogCaption), ToQString(LogFailureText(failure)));
 }
 
@@ -67,7 +71,7 @@ void CConsoleDlg::TransmitCommand() {
 }
 
 void CConsoleDlg::OnTransmitButton() {
-    if (PinExchangeBusy()) return;  // one exchange at a time on the link
+    if (ExchangeBusy()) return;  // one exchange at a time on the link
     m_responseField->clear();
     if (m_playCommands) {
         PlayCommandFile();

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -52,17 +53,6 @@ void CConsoleDlg::ConnectCommandFile() {
     connect(qobject_cast<QAbstractButton*>(Control(IDC_ADD_COMMAND)), &QAbstractButton::clicked, this,
             &CConsoleDlg::OnAddCommand);
     connect(m_commandNameField, &QLineEdit::textEdited, this, &CConsoleDlg::OnCommandNameChange);
-    // The two player commands, for menus and shortcuts.
-    auto* transmit = new QAction(QStringLiteral("SCardTransmit"), this);
-    auto* play = new QAction(QStringLiteral("Play SmartCard Commands"), this);
-    transmit->setObjectName(QString::number(ID_TRANSMIT));
-    play->setObjectName(QString::number(ID_PLAY_COMMANDS));
-    connect(transmit, &QAction::triggered, this, &CConsoleDlg::RepeatCommand);
-    connect(play, &QAction::triggered, this, &CConsoleDlg::PlayCommandFile);
-    addAction(transmit);
-    addAction(play);
-    m_commands.insert(ID_TRANSMIT, transmit);
-    m_commands.insert(ID_PLAY_COMMANDS, play);
 }
 
 void CConsoleDlg::OpenCommandFileWindow(const std::string& path, const std::string& name) {
@@ -95,10 +85,21 @@ void CConsoleDlg::EnsureCommandFileWindow() {
 void CConsoleDlg::OnCommandFileChosen(const QString& chosen) {
     // The file dialogs make the chosen folder the current one; the window
     // keeps the file's full path, so every file goes back where it was read.
+    // Paths stay the file system's bytes: a cp1252 path names another file.
     const QFileInfo file(chosen);
     QDir::setCurrent(file.absolutePath());
-    OpenCommandFileWindow(FromQString(file.absoluteFilePath()), FromQString(file.fileName()));
+    OpenCommandFileWindow(QFile::encodeName(file.absoluteFilePath()).toStdString(),
+                          QFile::encodeName(file.fileName()).toStdString());
 }
+
+void CConsoleDlg::OnShowCommandFile() {
+    EnsureCommandFileWindow();
+    m_commandFileWindow->show();
+    m_commandFileWindow->raise();
+    m_commandFileWindow->activateWindow();
+}
+
+bool CConsoleDlg::CommandFileWindowShown() const { return m_commandFileWindow && m_commandFileWindow->isVisible(); }
 
 bool CConsoleDlg::ConfirmCreateCommandFile(const QString& chosen) {
     if (QFileInfo::exists(chosen)) return true;  // the file dialog asked about overwriting
@@ -150,14 +151,34 @@ bool CConsoleDlg::LoadChosenCommand(int index) {
     return true;
 }
 
-void CConsoleDlg::RepeatCommand() {
-    if (m_playerRunning) return;  // a press while playing starts no second player
+bool CConsoleDlg::ExchangeBusy() const { return m_playerRunning || PinExchangeBusy(); }
+
+void CConsoleDlg::OnCommandFieldEnter() {
+    if (ExchangeBusy()) return;  // Enter during a play sends nothing in between
     m_lastResult = 0;
+    TransmitOnce();
+}
+
+void CConsoleDlg::TransmitOnce() {
+    // Counted as a player: its pause runs events, and a press then must wait too.
+    m_playerRunning = true;
+    TransmitCommand();
+    m_playerRunning = false;
+}
+
+void CConsoleDlg::RepeatCommand() {
+    if (ExchangeBusy()) return;  // a press while playing starts no second player
+    m_lastResult = 0;
+    // The loop count of a closed command-file window is not the user's to see.
+    if (!CommandFileWindowShown()) return TransmitOnce();
     RunPlayer(&::RepeatCommand);
 }
 
 void CConsoleDlg::PlayCommandFile() {
-    if (m_playerRunning) return;
+    if (ExchangeBusy()) return;
+    // A play walks only a list the user sees: a closed window comes back
+    // first, and the play starts from it at the next press.
+    if (!CommandFileWindowShown()) return OnShowCommandFile();
     RunPlayer(&::PlayCommandFile);
 }
 

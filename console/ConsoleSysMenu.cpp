@@ -42,6 +42,7 @@ void CConsoleDlg::BuildSystemMenu() {
             continue;
         }
         QAction* action = m_systemMenu->addAction(ToQString(LoadString(entry.stringId)));
+        action->setData(static_cast<int>(entry.command));
         action->setObjectName(QString::number(entry.command));
         const unsigned command = entry.command;
         connect(action, &QAction::triggered, this, [this, command] { OnSysCommand(command); });
@@ -52,11 +53,15 @@ void CConsoleDlg::BuildSystemMenu() {
 }
 
 void CConsoleDlg::OnSysCommand(unsigned command) {
+    // The players' menu commands are whole identifiers, not system commands.
+    if (command == ID_TRANSMIT) return RepeatCommand();
+    if (command == ID_PLAY_COMMANDS) return PlayCommandFile();
     switch (command & 0xFFF0u) {
     case IDM_ABOUTBOX: OnAbout(); break;
     case IDM_USE_LOG_FILE: OnUseLogFile(); break;
     case IDM_OPEN_COMMAND_FILE: OnOpenCommandFile(); break;
     case IDM_CREATE_COMMAND_FILE: OnCreateCommandFile(); break;
+    case IDM_SHOW_COMMAND_FILE: OnShowCommandFile(); break;
     case IDM_PARSE_ATR: OnParseAtr(); break;
     case IDM_HIDE_TOOLTIPS: OnHideToolTips(); break;
     default: break;
@@ -179,6 +184,8 @@ void CConsoleDlg::changeEvent(QEvent* event) {
 
 void CConsoleDlg::HideToTray() {
     hide();
+    // A command-file window the user closed stays closed when the console comes back.
+    m_commandFileWindowHiddenToTray = m_commandFileWindow && m_commandFileWindow->isVisible();
     if (m_commandFileWindow) m_commandFileWindow->hide();
 }
 
@@ -187,7 +194,8 @@ void CConsoleDlg::RestoreFromTray() {
     show();
     raise();
     activateWindow();
-    if (m_commandFileWindow) m_commandFileWindow->show();
+    if (m_commandFileWindow && m_commandFileWindowHiddenToTray) m_commandFileWindow->show();
+    m_commandFileWindowHiddenToTray = false;
 }
 
 void CConsoleDlg::reject() { CloseWindow(); }

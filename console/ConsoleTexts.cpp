@@ -55,7 +55,7 @@ struct StringEntry {
     std::string_view text;
 };
 
-constexpr std::array<StringEntry, 7> kStrings{{
+constexpr std::array<StringEntry, 10> kStrings{{
     {IDS_ABOUTBOX, "&About Tav_PCSC..."},
     {IDS_USE_LOG_FILE, "Use Log File"},
     {IDS_OPEN_COMMAND_FILE, "Open Command File"},
@@ -63,6 +63,9 @@ constexpr std::array<StringEntry, 7> kStrings{{
     {IDS_PARSE_ATR, "Parse ATR without Smart Card."},
     {IDS_HIDE_TOOLTIPS, "Hide Tool Tips On Control."},
     {IDS_VERSION, "Version 2.0.0.0 / June 2010"},
+    {IDS_SHOW_COMMAND_FILE, "Show Command File"},
+    {IDS_TRANSMIT_COMMAND, "SCardTransmit"},
+    {IDS_PLAY_COMMANDS, "Play SmartCard Commands"},
 }};
 
 constexpr std::array<ToolTipSpec, 19> kToolTips{{
@@ -89,11 +92,15 @@ constexpr std::array<ToolTipSpec, 19> kToolTips{{
     {IDC_CONTROL_CODES, 127, "<h0>Display all the I/O Control values used with SCardControl."},
 }};
 
-constexpr std::array<SysMenuEntry, 9> kSysMenu{{
+constexpr std::array<SysMenuEntry, 13> kSysMenu{{
     {0, 0},
     {IDM_USE_LOG_FILE, IDS_USE_LOG_FILE},
     {IDM_OPEN_COMMAND_FILE, IDS_OPEN_COMMAND_FILE},
     {IDM_CREATE_COMMAND_FILE, IDS_CREATE_COMMAND_FILE},
+    {IDM_SHOW_COMMAND_FILE, IDS_SHOW_COMMAND_FILE},
+    {0, 0},
+    {ID_TRANSMIT, IDS_TRANSMIT_COMMAND},
+    {ID_PLAY_COMMANDS, IDS_PLAY_COMMANDS},
     {0, 0},
     {IDM_PARSE_ATR, IDS_PARSE_ATR},
     {0, 0},

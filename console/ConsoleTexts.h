@@ -122,6 +122,9 @@ enum StringId : int {
     IDS_PARSE_ATR = 128,
     IDS_HIDE_TOOLTIPS = 129,
     IDS_VERSION = 131,
+    IDS_SHOW_COMMAND_FILE = 132,
+    IDS_TRANSMIT_COMMAND = 133,
+    IDS_PLAY_COMMANDS = 134,
 };
 // The text of a string resource; empty for an unknown id.
 std::string_view LoadString(int id);
@@ -145,9 +148,12 @@ enum SysCommand : unsigned {
     IDM_CREATE_COMMAND_FILE = 0x0080,
     IDM_PARSE_ATR = 0x00A0,
     IDM_HIDE_TOOLTIPS = 0x00B0,
+    IDM_SHOW_COMMAND_FILE = 0x00C0,  // brings a closed command-file window back
 };
 
-// One system-menu entry appended at start-up; command 0 is a separator.
+// One system-menu entry appended at start-up; command 0 is a separator. The
+// players' menu commands (ID_TRANSMIT, ID_PLAY_COMMANDS) sit there too, and
+// arrive whole rather than as system commands.
 struct SysMenuEntry {
     unsigned command;
     int stringId;

@@ -1,14 +1,11 @@
 #include "scripts/CommandFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <cctype>
 
 #include "carddata/HexCodec.h"
 #include "readerlink/Cp1252.h"
+#include "scripts/UserFile.h"
 
 namespace {
 
@@ -20,18 +17,10 @@ std::string WithoutLineEnds(std::string_view text) {
     return out;
 }
 
-// Writes all of bytes or reports the cause.
-int WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return 0;
+// Only hexadecimal digits between the blanks.
+bool IsPackedHex(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return c == ' ' || std::isxdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
 }  // namespace
@@ -121,77 +110,25 @@ void CCommandList::Remove(std::size_t index) {
 }
 
 FileFailure CCommandList::Load(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        // A new or missing file is an empty list, said without a word.
-        return errno == ENOENT ? FileFailure::None : LogFailureFromErrno(errno);
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return LogFailureFromErrno(error);
-    }
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return FileFailure::AccessDenied;
-    }
-    if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > kMaxCommandFileBytes) {
-        ::close(fd);
-        return FileFailure::InvalidFile;
-    }
     std::string bytes;
-    bytes.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    // Reads to the end, whatever the size said: the file may change meanwhile.
-    for (;;) {
-        if (done == bytes.size()) {
-            if (bytes.size() >= kMaxCommandFileBytes) break;
-            bytes.resize(std::min(kMaxCommandFileBytes, bytes.size() + 4096));
-        }
-        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            return LogFailureFromErrno(error);
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    bytes.resize(done);
+    const FileFailure failure = ReadRegularFile(path, kMaxCommandFileBytes, bytes);
+    // A new or missing file is an empty list, said without a word.
+    if (failure == FileFailure::FileNotFound) return FileFailure::None;
+    if (failure != FileFailure::None) return failure;
     Assign(ParseCommandFile(bytes));
     return FileFailure::None;
 }
 
-FileFailure CCommandList::Save(const std::string& path) const {
-    const std::string bytes = WriteCommandFile(m_entries);
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return LogFailureFromErrno(errno);
-
-    // The replacement keeps the old file's permissions; a new file gets the
-    // usual ones for a document.
-    struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    int error = ::fchmod(fd, mode) != 0 ? errno : 0;
-    if (error == 0) error = WriteAll(fd, bytes);
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temp.c_str());
-        return LogFailureFromErrno(error);
-    }
-    return FileFailure::None;
-}
+FileFailure CCommandList::Save(const std::string& path) const { return RewriteUserFile(path, WriteCommandFile(m_entries)); }
 
 unsigned CommandTextToBytes(std::string_view text, std::uint8_t* out, std::size_t capacity) {
     const CHexCodec codec;
     unsigned count = 0;
     if (codec.HexToBytes(text, out, capacity, count) == 0) return count;
-    // Not the spaced form: read each blank-separated token as packed digits.
+    // Packed digits ("00A40400") are read token by token; any other long
+    // token (a tab or a comma is no separator) leaves the text unreadable,
+    // sent as no bytes, as HexToBytes says.
+    if (!IsPackedHex(text)) return 0;
     count = 0;
     std::size_t i = 0;
     while (i < text.size()) {

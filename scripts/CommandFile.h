@@ -70,10 +70,11 @@ public:
     const std::vector<CommandEntry>& Entries() const { return m_entries; }
 
     // Reads a file into the list. A missing file leaves it empty and reports
-    // nothing; any other failure leaves the list as it was.
+    // nothing; any other failure (a folder, a FIFO or a file past
+    // kMaxCommandFileBytes: InvalidFile) leaves the list as it was.
     FileFailure Load(const std::string& path);
-    // Writes the list over path through a temporary file beside it, renamed
-    // into place only once it is complete: a failed save keeps the old file.
+    // Rewrites path from the list as RewriteUserFile does: atomically, the
+    // file keeping its mode, owner and links; a failed save keeps the old file.
     FileFailure Save(const std::string& path) const;
 
 private:
@@ -84,8 +85,9 @@ private:
 bool CommandBefore(const CommandEntry& a, const CommandEntry& b);
 
 // A stored command text read as bytes: spaced tokens of one or two digits as
-// HexToBytes reads them, and where that fails (tokens of three or more
-// digits, as in packed "00A40400") each token read as packed digits. At most
+// HexToBytes reads them, and where that fails on tokens of three or more
+// hexadecimal digits (packed, as in "00A40400") each token read as packed
+// digits. Any other text that HexToBytes refuses gives no bytes. At most
 // capacity bytes are stored; returns their count.
 unsigned CommandTextToBytes(std::string_view text, std::uint8_t* out, std::size_t capacity);
 // The same bytes as the command field shows them ("00 A4 04 00 "), at most

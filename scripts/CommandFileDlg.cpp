@@ -1,5 +1,6 @@
 #include "scripts/CommandFileDlg.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -90,7 +91,8 @@ void CCommandFileDlg::BuildControls() {
 }
 
 void CCommandFileDlg::Start() {
-    setWindowTitle(ToQString(m_fileName));
+    // The name as the file system has it, not as a cp1252 text.
+    setWindowTitle(QFile::decodeName(QByteArray::fromStdString(m_fileName)));
     Place();
     show();
     lower();
@@ -110,9 +112,9 @@ void CCommandFileDlg::Place() {
 }
 
 void CCommandFileDlg::LoadCommandFile() {
-    const FileFailure failure = m_list.Load(m_filePath);
+    m_loadFailure = m_list.Load(m_filePath);
     FillLists();
-    ShowFailure(failure);
+    ShowFailure(m_loadFailure);
 }
 
 void CCommandFileDlg::FillLists() {
@@ -152,9 +154,22 @@ void CCommandFileDlg::AddEntry(const std::string& name, const std::string& text)
 }
 
 FileFailure CCommandFileDlg::SaveCommandFile() {
+    // The list of a file that could not be read holds only what the user
+    // added: writing it would lose the file's own commands.
+    if (m_loadFailure != FileFailure::None && (m_list.Empty() || !ConfirmOverwriteUnread())) {
+        return FileFailure::None;
+    }
     const FileFailure failure = m_list.Save(m_filePath);
     ShowFailure(failure);
     return failure;
+}
+
+bool CCommandFileDlg::ConfirmOverwriteUnread() {
+    const QString caption = parentWidget() ? parentWidget()->windowTitle() : windowTitle();
+    const QString question =
+        ToQString(kOverwriteUnreadPrompt).arg(QFile::decodeName(QByteArray::fromStdString(m_fileName)));
+    return QMessageBox::question(this, caption, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 int CCommandFileDlg::SelectedIndex() const { return m_nameList->currentRow(); }
@@ -177,13 +192,17 @@ PlayPosition CCommandFileDlg::Position() const {
 void CCommandFileDlg::SetPosition(const PlayPosition& position, bool show) {
     if (position.selected != SelectedIndex()) SelectRow(position.selected);
     m_loopCount = position.loopCount;
-    if (show) PushLoopCount();
+    // The count is on the screen before the player's next exchange starts,
+    // which runs no events until it has its answer.
+    if (show && PushLoopCount()) m_loopField->repaint();
 }
 
-void CCommandFileDlg::PushLoopCount() {
+bool CCommandFileDlg::PushLoopCount() {
     // A player pushes at every step; the field is only touched when its count changes.
     const QString text = QString::number(m_loopCount);
-    if (m_loopField->text() != text) m_loopField->setText(text);
+    if (m_loopField->text() == text) return false;
+    m_loopField->setText(text);
+    return true;
 }
 
 void CCommandFileDlg::OnSelectCommand() {

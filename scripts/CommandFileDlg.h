@@ -22,7 +22,8 @@ class CCommandFileDlg : public QDialog {
 
 public:
     // path: the file as chosen (made absolute here, so a later change of the
-    // current directory cannot move it); name: its name without folder.
+    // current directory cannot move it); name: its name without folder. Both
+    // are the file system's bytes, never converted.
     CCommandFileDlg(const std::string& path, const std::string& name, QWidget* parent = nullptr);
 
     // Places and shows the window, then loads the file (a failure shows its box).
@@ -35,7 +36,11 @@ public:
     // Adds one command at its sorted place, selects the first entry.
     void AddEntry(const std::string& name, const std::string& text);
     // Rewrites the file from the list; a failure shows its box. Returns it.
+    // A file that could not be read is never written unless the user added
+    // commands and agrees to replace it.
     FileFailure SaveCommandFile();
+    // Why the file could not be read (None: read, or not there yet).
+    FileFailure LoadFailure() const { return m_loadFailure; }
 
     // The players' view of the window: list size, selection, loop count and lap start.
     PlayPosition Position() const;
@@ -66,7 +71,9 @@ private:
     void OnDeleteCommand();
     void OnLoopChanged();
     void OnLoopEditingFinished();
-    void PushLoopCount();
+    // Shows m_loopCount in the "Loop :" field; true when its text changed.
+    bool PushLoopCount();
+    bool ConfirmOverwriteUnread();
     void SelectRow(int row);  // without telling OnSelectCommand
     void FillLists();
     void ShowFailure(FileFailure failure);
@@ -74,6 +81,7 @@ private:
     std::string m_fileName;
     std::string m_filePath;
     CCommandList m_list;
+    FileFailure m_loadFailure = FileFailure::None;
     QListWidget* m_nameList = nullptr;
     QListWidget* m_valueList = nullptr;
     QLineEdit* m_loopField = nullptr;

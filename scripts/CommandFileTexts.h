@@ -47,4 +47,9 @@ inline constexpr int kHeightExtra = 10;
 // Asked before "Create NEW command file" makes a file that does not exist; %1 is its name.
 inline constexpr std::string_view kCreatePrompt = "%1\nThis file does not exist.\nDo you want to create it?";
 
+// Asked before the commands added to a window whose file could not be read
+// replace that file; %1 is its name.
+inline constexpr std::string_view kOverwriteUnreadPrompt =
+    "%1\nThis file could not be read.\nDo you want to replace it with the commands added?";
+
 }  // namespace scripts

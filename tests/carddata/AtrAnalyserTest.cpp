@@ -89,6 +89,11 @@ INSTANTIATE_TEST_SUITE_P(
                 {kTc1Absent}, {"Protocole reference on TD1 is T=0 ", "Protocole reference on TD2 is T=15 "},
                 "ATR with 15 Historical Byte(s) ", "80 31 E0 73 FE 21 1B 63 3A 20 4E 83 00 90 00 ",
                 "\x80" "1\xE0s\xFE!\x1B" "c: N\x83.\x90.", kAtrRejected},
+        // Bit 5 of the class indicator counts (U is six bits).
+        AtrCase{"T15ClassIndicatorBit5", {0x3B, 0x90, 0x96, 0x80, 0x1F, 0x65},
+                {"[TA1] Di = 32  Fi = 512", "", "[TA3] Clock Stop : 40 and Class Indicator U : 25 "}, {kTb1Absent},
+                {kTc1Absent}, {"Protocole reference on TD1 is T=0 ", "Protocole reference on TD2 is T=15 "},
+                "ATR with 0 Historical Byte(s) ", "", "", kAtrRejected},
         AtrCase{"TA1Rfu", {0x3B, 0x10, 0xEA}, {"[TA1] DI RFU FI RFU"}, {kTb1Absent}, {kTc1Absent}, {kTd1Absent},
                 "ATR with 0 Historical Byte(s) ", "", "", kAtrAccepted},
         AtrCase{"TA1Plain", {0x3B, 0x10, 0x11}, {"[TA1] Di = 1  Fi = 372"}, {kTb1Absent}, {kTc1Absent},

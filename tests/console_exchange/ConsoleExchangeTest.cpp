@@ -244,9 +244,9 @@ TEST_F(ConsoleExchange, WithoutLoggingNoFileIsMade) {
     EXPECT_EQ(LogBytes(), "<0 log files>");
 }
 
-// A log that cannot be created says so once at Establish and once for every
-// record; the exchanges themselves go on.
-TEST_F(ConsoleExchange, LogFailuresShowTheirMessageBoxes) {
+// A log that cannot be created says so once at Establish, not again for every
+// record of the same cause; the exchanges themselves go on.
+TEST_F(ConsoleExchange, LogFailuresShowOneMessageBoxPerCause) {
     const fs::path gone = m_dir / "gone";
     fs::create_directory(gone);
     fs::current_path(gone);
@@ -258,8 +258,8 @@ TEST_F(ConsoleExchange, LogFailuresShowTheirMessageBoxes) {
     Send("00A40400");
     EXPECT_EQ(Response(), "90 00  ( Normal Processing. ) ");
     const std::string notSelected = "Fichier non selectionn\xE9 !!";
-    // The header, the status record, the manufacturer-name record and the exchange.
-    EXPECT_EQ(boxes.texts, (std::vector<std::string>{notSelected, notSelected, notSelected, notSelected}));
+    // The header; the status record, the manufacturer-name record and the exchange fail alike.
+    EXPECT_EQ(boxes.texts, (std::vector<std::string>{notSelected}));
 }
 
 TEST_F(ConsoleExchange, StatusTreeShowsTheCardsAtr) {

@@ -2,10 +2,12 @@
 // window with real clicks and keys against a private pcscd and the simulated
 // "Scripts Sim Reader" (scripts.scn). What went to the card is read from the
 // reader's trace; what the files hold is read byte for byte.
+#include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,9 +20,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,8 +46,8 @@ namespace fs = std::filesystem;
 constexpr char kReaderPrefix[] = "Scripts Sim Reader";
 constexpr char kFailedAnswer[] = "xx xx xx xx xx";
 
-// The three commands of the lap cases, sorted A, B, C.
-const std::string kAbcFile = "[Command]\r\nC = 00 C3 00 00\r\nB = 00 B2 00 00\r\nA = 00 A1 00 00\r\n";
+// The three commands of the lap cases, sorted a, B, C: case is ignored.
+const std::string kAbcFile = "[Command]\r\nC = 00 C3 00 00\r\nB = 00 B2 00 00\r\na = 00 A1 00 00\r\n";
 const std::string kA = "Transmit 00 A1 00 00";
 const std::string kB = "Transmit 00 B2 00 00";
 const std::string kC = "Transmit 00 C3 00 00";
@@ -89,6 +95,26 @@ private:
     QTimer m_timer;
 };
 
+// For each text a field was painted with, how many exchanges had been made
+// when it was painted first: what the user saw while the card worked.
+class FirstPaints : public QObject {
+public:
+    FirstPaints(QLineEdit* field, std::function<std::size_t()> sent) : m_field(field), m_sent(std::move(sent)) {
+        field->installEventFilter(this);
+    }
+    std::map<std::string, std::size_t> sentWhenShown;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) sentWhenShown.emplace(FromQString(m_field->text()), m_sent());
+        return false;
+    }
+
+private:
+    QLineEdit* m_field;
+    std::function<std::size_t()> m_sent;
+};
+
 class ConsoleScripts : public testing::Test {
 protected:
     void SetUp() override {
@@ -104,7 +130,7 @@ protected:
         if (m_dlg) m_dlg->reject();
         m_dlg.reset();
         fs::current_path(m_oldDir);
-        if (!m_readOnly.empty()) ::umount(m_readOnly.c_str());
+        for (auto it = m_mounts.rbegin(); it != m_mounts.rend(); ++it) ::umount(it->c_str());
         fs::remove_all(m_dir);
     }
 
@@ -159,6 +185,24 @@ protected:
             if (call.rfind("Transmit ", 0) == 0) sent.push_back(call);
         return sent;
     }
+    // Types a name and a command and presses the add button.
+    void AddCommand(const char* name, const char* command) {
+        NameField()->setFocus();
+        QTest::keyClick(NameField(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(NameField(), Qt::Key_Delete);
+        QTest::keyClicks(NameField(), QString::fromLatin1(name));
+        Field()->ClearText();
+        Field()->setFocus();
+        QTest::keyClicks(Field(), command);
+        Click(*m_dlg, IDC_ADD_COMMAND);
+    }
+    // The entry of the console's system menu that bears this text.
+    QAction* SystemMenuEntry(const char* text) {
+        for (QAction* action : m_dlg->SystemMenu()->actions())
+            if (action->text() == QString::fromLatin1(text)) return action;
+        ADD_FAILURE() << "no system-menu entry " << text;
+        return nullptr;
+    }
     void OpenByMenu(unsigned command, const fs::path& file) {
         m_answers.fileToChoose = QString::fromStdString(file.string());
         m_dlg->OnSysCommand(command);
@@ -172,7 +216,7 @@ protected:
             return true;
         }
         if (::mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0) return false;
-        m_readOnly = dir.string();
+        m_mounts.push_back(dir.string());
         return ::mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
     }
 
@@ -182,7 +226,7 @@ protected:
     bench::TraceWatch m_trace{"trace-scripts.log"};
     fs::path m_dir;
     fs::path m_oldDir;
-    std::string m_readOnly;
+    std::vector<std::string> m_mounts;
 };
 
 TEST_F(ConsoleScripts, LoopCountThreeSendsThreeTimesAndCountsDown) {
@@ -194,15 +238,19 @@ TEST_F(ConsoleScripts, LoopCountThreeSendsThreeTimesAndCountsDown) {
     ASSERT_EQ(Window()->m_loopCount, 3u);
     std::vector<std::string> shown;
     QObject::connect(Loop(), &QLineEdit::textChanged, [&](const QString& text) { shown.push_back(FromQString(text)); });
+    FirstPaints painted(Loop(), [this] { return m_pcsc.Calls("Transmit").size(); });
     Click(*m_dlg, IDC_TRANSMIT);
     EXPECT_EQ(Sent(), std::vector<std::string>(3, "Transmit 00 A4 04 00"));
     EXPECT_EQ(shown, (std::vector<std::string>{"3", "2", "1"}));
+    // Each count is on the screen before the next exchange starts.
+    EXPECT_EQ(painted.sentWhenShown["2"], 2u);
+    EXPECT_EQ(painted.sentWhenShown["1"], 3u);
     EXPECT_EQ(Window()->m_loopCount, 1u);
 }
 
 TEST_F(ConsoleScripts, LapsStartAtTheSelectionThenAtTheLastClickedCommand) {
     Start(kAbcFile);
-    ASSERT_EQ(NameList(), (std::vector<std::string>{"A", "B", "C"}));
+    ASSERT_EQ(NameList(), (std::vector<std::string>{"a", "B", "C"}));
     Connect();
 
     // Last clicked B, two laps: B, C, B, C.
@@ -308,7 +356,7 @@ TEST_F(ConsoleScripts, EmptyListOrNoSelectionPlaysNothing) {
     // Delete the selected entry with the window's button: no selection is left.
     ClickName(2);
     QTest::mouseClick(Window()->findChild<QAbstractButton*>(QStringLiteral("1019")), Qt::LeftButton);
-    EXPECT_EQ(NameList(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(NameList(), (std::vector<std::string>{"a", "B"}));
     EXPECT_EQ(Names()->currentRow(), -1);
     Click(*m_dlg, IDC_TRANSMIT);
     ClickName(0);
@@ -323,19 +371,9 @@ TEST_F(ConsoleScripts, EmptyListOrNoSelectionPlaysNothing) {
 TEST_F(ConsoleScripts, AddedCommandsAreSavedAtCloseAndEmptyNamesAddNothing) {
     Start();
     Connect();
-    auto add = [&](const char* name, const char* command) {
-        NameField()->setFocus();
-        QTest::keyClick(NameField(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(NameField(), Qt::Key_Delete);
-        QTest::keyClicks(NameField(), QString::fromLatin1(name));
-        Field()->ClearText();
-        Field()->setFocus();
-        QTest::keyClicks(Field(), command);
-        Click(*m_dlg, IDC_ADD_COMMAND);
-    };
-    add("select", "00A40400");
-    add("", "80CA0000");      // no name: nothing added, nothing said
-    add("Select", "00B00000");  // equal ignoring case: its own entry and text
+    AddCommand("select", "00A40400");
+    AddCommand("", "80CA0000");      // no name: nothing added, nothing said
+    AddCommand("Select", "00B00000");  // equal ignoring case: its own entry and text
     ASSERT_EQ(NameList(), (std::vector<std::string>{"Select", "select"}));
     EXPECT_TRUE(m_answers.boxTexts.empty());
     m_dlg->reject();
@@ -415,5 +453,256 @@ TEST_F(ConsoleScripts, LoopFieldRefusesWhatIsNotACountFromOneTo9999) {
     QTest::keyClick(Names(), Qt::Key_Escape);
     EXPECT_TRUE(Window()->isVisible());
 }
+
+// Six commands that the card answers 6D 00, sorted P1 to P6.
+const std::string kSixFile =
+    "[Command]\r\nP6 = 00 D6 00 00\r\nP5 = 00 D5 00 00\r\nP4 = 00 D4 00 00\r\nP3 = 00 D3 00 00\r\n"
+    "P2 = 00 D2 00 00\r\nP1 = 00 D1 00 00\r\n";
+std::vector<std::string> SixSent() {
+    std::vector<std::string> sent;
+    for (char k = '1'; k <= '6'; ++k) sent.push_back(std::string("Transmit 00 D") + k + " 00 00");
+    return sent;
+}
+
+// Enter and the players' system-menu commands during a play send nothing in
+// between; outside a play each sends what it says.
+TEST_F(ConsoleScripts, EnterAndMenuCommandsDuringAPlayWaitForIt) {
+    Start(kSixFile);
+    Connect();
+    ClickName(0);
+    CheckPlayCommands();
+    QAction* transmit = SystemMenuEntry("SCardTransmit");
+    QAction* play = SystemMenuEntry("Play SmartCard Commands");
+    ASSERT_TRUE(transmit && play);
+    bool pressed = false;
+    QObject::connect(NameField(), &QLineEdit::textChanged, [&](const QString& name) {
+        if (name != QStringLiteral("P3") || pressed) return;
+        pressed = true;
+        QTest::keyClick(Field(), Qt::Key_Return);
+        QTest::keyClick(Field(), Qt::Key_Enter);
+        transmit->trigger();
+        play->trigger();
+    });
+    Click(*m_dlg, IDC_TRANSMIT);
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(Sent(), SixSent());
+
+    // After the play: Enter sends the field once, the menu's SCardTransmit
+    // repeats it, its Play plays from the selection (the last command).
+    m_trace.Mark();
+    QTest::keyClick(Field(), Qt::Key_Return);
+    transmit->trigger();
+    play->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Sent(), std::vector<std::string>(3, "Transmit 00 D6 00 00"));
+}
+
+// A closed command-file window keeps its list and count to itself: the
+// players use only what the user sees, and the system menu brings it back.
+TEST_F(ConsoleScripts, AClosedCommandFileWindowDrivesNoPlayer) {
+    Start(kAbcFile);
+    Connect();
+    ClickName(1);
+    TypeLoop(QStringLiteral("3"));
+    Window()->close();
+    ASSERT_FALSE(Window()->isVisible());
+    Click(*m_dlg, IDC_TRANSMIT);  // B's command, once: the hidden count is not the user's
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kB}));
+    CheckPlayCommands();
+    Click(*m_dlg, IDC_TRANSMIT);  // no play from an unseen list; the list comes back
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kB}));
+    EXPECT_TRUE(Window()->isVisible());
+
+    Window()->close();
+    QAction* show = SystemMenuEntry("Show Command File");
+    ASSERT_NE(show, nullptr);
+    show->trigger();
+    EXPECT_TRUE(Window()->isVisible());
+    m_trace.Mark();
+    Click(*m_dlg, IDC_TRANSMIT);
+    EXPECT_EQ(Sent(), (std::vector<std::string>{kB, kC, kB, kC, kB, kC}));
+}
+
+// A user's command file through open, edit and Exit, in every file-system
+// case that once lost or mangled one: what is on disk afterwards, byte for
+// byte, with its owner and mode.
+constexpr uid_t kOther = 65534;
+enum class Content { Commands, ManyCommands, Huge, Fifo };
+
+struct DiskCase {
+    const char* name;
+    const char* chosen;  // the path the user types, under the case folder
+    const char* stored;  // where the file is (a link's target), under the case folder
+    Content content;
+    mode_t mode;
+    bool othersFile;    // the file is kOther's, not root's
+    bool othersFolder;  // its folder is kOther's, not root's (0755)
+    bool runAsOther;    // the console opens, edits and saves as kOther
+    bool fullDisk;      // the folder is a small tmpfs without a page left
+    bool add;           // the user adds NEW = 00 B2 00 00 before Exit
+    bool loads;         // the window lists the file's commands
+    std::vector<std::string> boxes;  // from the opening to the end of Exit
+    bool rewritten;     // the file holds the window's list; otherwise it is as it was
+};
+
+void PrintTo(const DiskCase& c, std::ostream* out) { *out << c.name; }
+
+const std::string kOld = "[Command]\r\nOLD = 00 A4 04 00\r\n";
+const std::string kInvalid = "Fichier invalide";
+const std::string kDenied = "Acc\xE9s au fichier refus\xE9";
+const std::string kUnknown = "Erreur fichier inconnue";
+std::string Replace(const char* name) {
+    return std::string(name) + "\nThis file could not be read.\nDo you want to replace it with the commands added?";
+}
+
+std::string Contents(Content content) {
+    if (content == Content::ManyCommands) {
+        // 4011 bytes: one page of a tmpfs, and a rewrite with one more command needs two.
+        std::string text = "[Command]\r\n";
+        char line[32];
+        for (int i = 0; i < 200; ++i) {
+            std::snprintf(line, sizeof line, "C%03d = 00 A4 04 00\r\n", i);
+            text += line;
+        }
+        return text;
+    }
+    return kOld;
+}
+
+std::set<std::string> FolderNames(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Runs as another user until destroyed (the effective ids only, so root comes back).
+class ActAs {
+public:
+    explicit ActAs(uid_t user) : m_active(user != 0) {
+        if (m_active) {
+            EXPECT_TRUE(::setegid(user) == 0 && ::seteuid(user) == 0);
+        }
+    }
+    ~ActAs() {
+        if (m_active) {
+            EXPECT_TRUE(::seteuid(0) == 0 && ::setegid(0) == 0);
+        }
+    }
+
+private:
+    bool m_active;
+};
+
+class DiskCases : public ConsoleScripts, public testing::WithParamInterface<DiskCase> {
+protected:
+    // Root of a namespace that maps kOther (a normal run of the tests as root).
+    bool CanUseOther() {
+        const fs::path probe = m_dir / "probe";
+        Write(probe, "");
+        const bool ok = geteuid() == 0 && ::chown(probe.c_str(), kOther, kOther) == 0;
+        fs::remove(probe);
+        return ok;
+    }
+    void Prepare(const DiskCase& c, const fs::path& chosen, const fs::path& stored) {
+        const fs::path folder = stored.parent_path();
+        fs::create_directories(folder);
+        if (c.fullDisk) {
+            if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0) GTEST_SKIP() << "no tmpfs";
+            m_mounts.push_back(folder.string());
+        }
+        if (c.content == Content::Fifo) {
+            ASSERT_EQ(::mkfifo(stored.c_str(), 0600), 0);
+        } else {
+            Write(stored, Contents(c.content));
+        }
+        if (c.content == Content::Huge) fs::resize_file(stored, 65u << 20);  // past the 64 MiB refused
+        if (chosen != stored) fs::create_symlink(fs::relative(stored, chosen.parent_path()), chosen);
+        ASSERT_EQ(::chown(stored.c_str(), c.othersFile ? kOther : 0, c.othersFile ? kOther : 0), 0);
+        ASSERT_EQ(::chmod(stored.c_str(), c.mode), 0);
+        ASSERT_EQ(::chown(folder.c_str(), c.othersFolder ? kOther : 0, c.othersFolder ? kOther : 0), 0);
+        if (c.fullDisk) {
+            std::ofstream filler(folder / "filler", std::ios::binary);
+            const std::string page(4096, 'x');
+            while (filler.write(page.data(), page.size())) filler.flush();
+        }
+        // Anyone may pass, and the console's default file may be saved by kOther.
+        fs::permissions(m_dir, fs::perms::all);
+    }
+};
+
+TEST_P(DiskCases, OpenEditAndExitKeepTheFile) {
+    const DiskCase& c = GetParam();
+    if ((c.othersFile || c.othersFolder || c.runAsOther) && !CanUseOther()) GTEST_SKIP() << "needs root";
+    const fs::path chosen = m_dir / "case" / fs::u8path(c.chosen);
+    const fs::path stored = m_dir / "case" / fs::u8path(c.stored);
+    Prepare(c, chosen, stored);
+    if (IsSkipped() || HasFatalFailure()) return;
+    const bool fifo = c.content == Content::Fifo;
+    const std::string before = fifo ? "" : Read(stored);
+    const std::set<std::string> namesBefore = FolderNames(stored.parent_path());
+
+    Start();
+    Connect();
+    m_answers.boxTexts.clear();
+    {
+        ActAs user(c.runAsOther ? kOther : 0);
+        OpenByMenu(IDM_OPEN_COMMAND_FILE, chosen);
+        EXPECT_EQ(Window()->windowTitle(), QString::fromStdString(chosen.filename().string()));
+        const std::size_t inFile = c.content == Content::ManyCommands ? 200 : 1;
+        EXPECT_EQ(NameList().size(), c.loads ? inFile : 0);
+        if (c.add) AddCommand("NEW", "00B20000");
+        m_dlg->reject();  // Exit: the window saves its file
+    }
+    EXPECT_EQ(m_answers.boxTexts, c.boxes);
+
+    struct stat after {};
+    ASSERT_EQ(::lstat(stored.c_str(), &after), 0);
+    EXPECT_EQ(S_ISFIFO(after.st_mode), fifo);
+    EXPECT_EQ(after.st_uid, c.othersFile ? kOther : 0u);
+    EXPECT_EQ(after.st_mode & 07777, c.mode);
+    if (!fifo) {
+        const std::string field(260 * 3 - 1 - 11, ' ');
+        const std::string list = std::string("[Command]\r\n") + (c.loads ? "OLD = 00 A4 04 00\r\n" : "") +
+                                 "NEW = 00 B2 00 00" + field + "\r\n";
+        const std::string now = Read(stored);
+        EXPECT_EQ(now.size(), (c.rewritten ? list : before).size());
+        EXPECT_TRUE(now == (c.rewritten ? list : before));
+    }
+    if (chosen != stored) {
+        EXPECT_TRUE(fs::is_symlink(chosen));
+        EXPECT_EQ(fs::canonical(chosen), fs::canonical(stored));
+    }
+    EXPECT_EQ(FolderNames(stored.parent_path()), namesBefore);  // no temporary, no second name
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileSystem, DiskCases,
+    testing::Values(
+        // name, chosen, stored, content, mode, othersFile, othersFolder, runAsOther, fullDisk, add, loads, boxes, rewritten
+        DiskCase{"TooBig", "big.phb", "big.phb", Content::Huge, 0644, false, false, false, false, false, false,
+                 {kInvalid}, false},
+        DiskCase{"TooBigReplacedOnceConfirmed", "big.phb", "big.phb", Content::Huge, 0644, false, false, false, false,
+                 true, false, {kInvalid, Replace("big.phb")}, true},
+        DiskCase{"UnreadableInAWritableFolder", "locked.phb", "locked.phb", Content::Commands, 0600, false, true, true,
+                 false, false, false, {kDenied}, false},
+        DiskCase{"AccentedFolder", "Donn\xC3\xA9" "es/bench.phb", "Donn\xC3\xA9" "es/bench.phb", Content::Commands,
+                 0644, false, false, false, false, true, true, {}, true},
+        DiskCase{"AccentedName", "cl\xC3\xA9.phb", "cl\xC3\xA9.phb", Content::Commands, 0644, false, false, false,
+                 false, true, true, {}, true},
+        DiskCase{"Symlink", "link.phb", "real/bench.phb", Content::Commands, 0644, false, false, false, false, true,
+                 true, {}, true},
+        DiskCase{"AnotherUsers0600SavedByRoot", "bench.phb", "bench.phb", Content::Commands, 0600, true, true, false,
+                 false, true, true, {}, true},
+        DiskCase{"WriteProtected0444", "bench.phb", "bench.phb", Content::Commands, 0444, false, false, false, false,
+                 true, true, {kDenied}, false},
+        DiskCase{"WritableFileInAReadOnlyFolder", "ro/bench.phb", "ro/bench.phb", Content::Commands, 0640, true, false,
+                 true, false, true, true, {}, true},
+        DiskCase{"Fifo", "pipe.phb", "pipe.phb", Content::Fifo, 0644, false, false, false, false, true, false,
+                 {kInvalid, Replace("pipe.phb"), kInvalid}, false},
+        DiskCase{"FullDisk", "disk/bench.phb", "disk/bench.phb", Content::ManyCommands, 0644, false, false, false, true,
+                 true, true, {kUnknown}, false},
+        DiskCase{"FullDiskInAReadOnlyFolder", "disk/bench.phb", "disk/bench.phb", Content::ManyCommands, 0640, true,
+                 false, true, true, true, true, {kUnknown}, false}),
+    [](const testing::TestParamInfo<DiskCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

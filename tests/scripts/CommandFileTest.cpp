@@ -80,7 +80,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Text before the section, blank lines, other sections and free text do no harm.
         LoadCase{"text-around.phb", "[GETDATA|80 CA 00 00][STATUS|80 F2 00 00]"},
         // LF-only line ends read the same.
-        LoadCase{"lf-only.phb", "[MAC|00 B0 00 00 02][UNIX|00 A4 04 00]"}),
+        LoadCase{"lf-only.phb", "[MAC|00 B0 00 00 02][UNIX|00 A4 04 00]"},
+        // Case is ignored in the order: a before B, though 'B' < 'a' in the code page.
+        LoadCase{"case-order.phb", "[a|01][B|02]"}),
     [](const testing::TestParamInfo<LoadCase>& info) {
         std::string name = info.param.file;
         name = name.substr(0, name.find('.'));
@@ -188,6 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FieldCase{"0 A4 4", "00 A4 04 "},               // spaced single digits
                     FieldCase{"123 45", "01 23 45 "},               // a packed token of odd length
                     FieldCase{"00 A4 04 00   " "      ", "00 A4 04 00 "},  // the mask's blank positions
+                    FieldCase{"00\tB0 00 00 10", ""},  // a tab is no separator: a token too long, no bytes
                     FieldCase{"", ""}, FieldCase{"   ", ""}));
 
 TEST(CommandFieldText, StopsAtTheFieldsSize) {
@@ -254,7 +257,8 @@ TEST_F(TempDir, LoadOfAMissingFileChangesNothingAndSaysNothing) {
     list.Add("KEPT", "01");
     EXPECT_EQ(list.Load((m_dir / "none.phb").string()), FileFailure::None);
     EXPECT_EQ(list.Size(), 1u);  // nothing read, nothing replaced
-    EXPECT_EQ(list.Load(m_dir.string()), FileFailure::AccessDenied);
+    // Only a regular file is read; a folder (or a FIFO, see the window's table) is invalid.
+    EXPECT_EQ(list.Load(m_dir.string()), FileFailure::InvalidFile);
     EXPECT_EQ(list.Size(), 1u);
 }
 
