@@ -24,6 +24,27 @@ std::string ReadAll(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// An open log in a folder of its own; Records() is what came after its header.
+struct TempLog {
+    TempLog() {
+        char pattern[] = "/tmp/exchange-XXXXXX";
+        if (mkdtemp(pattern) != nullptr) dir = pattern;
+        log.SetDirectory(dir);
+        opened = log.OpenLog();
+        header = ReadAll(log.FileName()).size();
+    }
+    ~TempLog() {
+        log.CloseLog();
+        if (!dir.empty()) fs::remove_all(dir);
+    }
+    std::string Records() const { return ReadAll(log.FileName()).substr(header); }
+
+    std::string dir;
+    CLogFile log;
+    LogFailure opened;
+    std::size_t header = 0;
+};
+
 TEST(ConcludeExchange, EachPathShowsLogsAndStoresByOneRule) {
     constexpr PcscResult kOk = SCARD_S_SUCCESS;
     constexpr auto kRemoved = static_cast<PcscResult>(SCARD_W_REMOVED_CARD);
@@ -52,42 +73,27 @@ TEST(ConcludeExchange, EachPathShowsLogsAndStoresByOneRule) {
         {"vendor attribute", ExchangePath::VendorAttribute, kOk, {'T', 'A', 'V'}, "TAV", "TAV", "TAV", true, true, 3},
     };
     for (const Case& c : cases) {
-        char pattern[] = "/tmp/exchange-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        CLogFile log;
-        log.SetDirectory(pattern);
-        ASSERT_EQ(log.OpenLog(), LogFailure::None);
-        const std::size_t header = ReadAll(log.FileName()).size();
-
+        TempLog t;
+        ASSERT_EQ(t.opened, LogFailure::None);
         const ExchangeOutcome o = ConcludeExchange(c.path, "Op", "00 B0", c.result, c.answer.data(),
-                                                   static_cast<unsigned>(c.answer.size()), &log, c.value);
+                                                   static_cast<unsigned>(c.answer.size()), &t.log, c.value);
         EXPECT_EQ(o.shownText, c.shown) << c.name;
         EXPECT_EQ(o.answerText, c.logged) << c.name;
         EXPECT_EQ(o.toStatusLine, c.toStatusLine) << c.name;
         EXPECT_EQ(o.stored, c.stored) << c.name;
         EXPECT_EQ(o.answerLength, c.storedLength) << c.name;
-        EXPECT_EQ(ReadAll(log.FileName()).substr(header),
-                  "[Command]\r\nOp\r\n00 B0\r\n[Answer]\r\n" + c.logged + "\r\n")
-            << c.name;
-        log.CloseLog();
-        fs::remove_all(pattern);
+        EXPECT_EQ(t.Records(), "[Command]\r\nOp\r\n00 B0\r\n[Answer]\r\n" + c.logged + "\r\n") << c.name;
     }
 }
 
 TEST(ConcludeExchange, StatusIsAShortRecordAndChangesNoField) {
-    char pattern[] = "/tmp/exchange-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    CLogFile log;
-    log.SetDirectory(pattern);
-    ASSERT_EQ(log.OpenLog(), LogFailure::None);
-    const std::size_t header = ReadAll(log.FileName()).size();
+    TempLog t;
+    ASSERT_EQ(t.opened, LogFailure::None);
     const std::uint8_t atr[] = {0x3B, 0x00};
-    const ExchangeOutcome o = ConcludeExchange(ExchangePath::Status, "", "", SCARD_S_SUCCESS, atr, 2, &log, "3B 00");
+    const ExchangeOutcome o = ConcludeExchange(ExchangePath::Status, "", "", SCARD_S_SUCCESS, atr, 2, &t.log, "3B 00");
     EXPECT_FALSE(o.showsResponse);
     EXPECT_FALSE(o.stored);
-    EXPECT_EQ(ReadAll(log.FileName()).substr(header), "[Command]\r\nSCardStatus Request\r\n[Answer]\r\n3B 00\r\n");
-    log.CloseLog();
-    fs::remove_all(pattern);
+    EXPECT_EQ(t.Records(), "[Command]\r\nSCardStatus Request\r\n[Answer]\r\n3B 00\r\n");
 }
 
 TEST(ConcludeExchange, AnAnswerLongerThanTheStoreIsCut) {
