@@ -128,6 +128,7 @@ void CConsoleDlg::OnConnect() {
     ReleaseFeatureList();
     FillControlList();
     if (DiscoverFeatures()) RelabelReaderList();
+    TakeShownControl();
 
     ApplyControlChanges(ConnectionStep::Connected);
 
@@ -263,12 +264,15 @@ void CConsoleDlg::OnDefault() { m_preferredProtocols |= kDefaultParameters; }
 void CConsoleDlg::OnCommandChanged() {
     // The mask keeps blanks in every untyped position, so the field counts
     // as empty while nothing is typed; otherwise a cleared field would
-    // enable the exchange buttons in states without a card.
+    // enable the exchange buttons in states without a card. With a card,
+    // "SCardControl" stays enabled on an empty field: several controls (a
+    // PIN finish, the TLV properties, an abort) are sent with no input.
     const bool empty = m_commandField->MaskData().IsEmpty();
+    SetEnabled({IDC_CONTROL}, !empty || CardConnectionOpen());
     if (empty) {
-        SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS, IDC_CONTROL, IDC_ADD_COMMAND}, false);
+        SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS, IDC_ADD_COMMAND}, false);
         return;
     }
     if (m_shareMode != SCARD_SHARE_DIRECT) SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS}, true);
-    SetEnabled({IDC_CONTROL, IDC_ADD_COMMAND}, true);
+    SetEnabled({IDC_ADD_COMMAND}, true);
 }

@@ -136,6 +136,7 @@ private:
     void ReleaseFeatureList();
     void FillControlList();
     bool DiscoverFeatures();  // true when the reader's features were found
+    void TakeShownControl();  // m_controlCode becomes the code of the entry the list shows
     // Reads a vendor attribute in its text form into the status line.
     void ReadVendorAttribute(unsigned tag, features::AttributeForm form = features::AttributeForm::Text);
 

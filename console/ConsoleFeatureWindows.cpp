@@ -14,8 +14,10 @@ using namespace features;
 
 void CConsoleDlg::KeepFeatureWindow(QPointer<QWidget>& slot, CFeatureWindow* window) {
     slot = window;
-    // Closing any feature window lets the next selection open its own.
-    connect(window, &QObject::destroyed, this, [this] { m_featureWindowOpen = false; });
+    // Closing any feature window lets the next selection open its own. The
+    // flag is cleared as the window closes: its deferred deletion would come
+    // after the next selection had set the flag for its own windows.
+    connect(window, &CFeatureWindow::Closed, this, [this] { m_featureWindowOpen = false; });
     window->ShowPlaced();
 }
 
@@ -72,8 +74,7 @@ void CConsoleDlg::OpenKeyHistoryWindow(DWORD code) {
 }
 
 void CConsoleDlg::CloseAllFeatureWindows() {
-    // The console goes: every window goes with it, a running loop after its
-    // poll in progress.
+    // Every window goes, a running loop after its poll in progress.
     for (QPointer<QWidget>* window :
          {&m_verifyPinWindow, &m_modifyPinWindow, &m_keyHistoryWindow, &m_getKeyPressedWindow, &m_getKeyWindow,
           &m_writeDisplayWindow, &m_displayPropertiesWindow, &m_pinPropertiesWindow, &m_speMessageWindow}) {

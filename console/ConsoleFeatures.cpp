@@ -67,6 +67,15 @@ bool CConsoleDlg::DiscoverFeatures() {
     return true;
 }
 
+void CConsoleDlg::TakeShownControl() {
+    // What the list shows is what "SCardControl" sends: a code chosen for
+    // the previous reader (a feature code of its own, say) must not reach
+    // this one.
+    const auto* list = qobject_cast<QComboBox*>(Control(IDC_CONTROL_CODES));
+    const Selection shown = SelectControl(FromQString(list->currentText()), m_features);
+    if (shown.setsCode) m_controlCode = shown.code;
+}
+
 void CConsoleDlg::ClearExchangeFields() {
     m_commandField->ClearText();
     OnCommandChanged();
@@ -79,6 +88,8 @@ void CConsoleDlg::OnControlSelected(int index) {
     const auto* list = qobject_cast<QComboBox*>(Control(IDC_CONTROL_CODES));
     const Selection selection = SelectControl(FromQString(list->itemText(index)), m_features);
     if (selection.setsCode) m_controlCode = selection.code;
+    // Some controls are sent with no input at all: no need to type first.
+    if (CardConnectionOpen()) SetEnabled({IDC_CONTROL}, true);
     if (selection.window == FeatureWindow::None) {
         if (selection.clearFields) ClearExchangeFields();
         return;
@@ -122,6 +133,7 @@ void CConsoleDlg::SendControlCommand() {
         // More than the input buffer holds: nothing goes to the reader.
         m_statusText = std::string(kCommandTooLong);
         m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
+        m_responseText.clear();  // no answer: the previous one is not this command's
         RefreshWindow();
         return;
     }
@@ -148,19 +160,11 @@ void CConsoleDlg::CloseFeatureWindow(QPointer<QWidget>& window) {
 }
 
 void CConsoleDlg::CloseFeatureWindows() {
-    if (!m_featureWindowOpen) return;
-    CloseFeatureWindow(m_verifyPinWindow);
-    CloseFeatureWindow(m_modifyPinWindow);
-    // The key history goes with the PIN window of a PIN start it follows.
-    const bool pinStart = m_controlCode == m_features.CodeOf(kVerifyPinStart) ||
-                          m_controlCode == m_features.CodeOf(kModifyPinStart);
-    if (pinStart && m_features.m_keyPollingSupported) CloseFeatureWindow(m_keyHistoryWindow);
-    CloseFeatureWindow(m_pinPropertiesWindow);
-    CloseFeatureWindow(m_writeDisplayWindow);
-    CloseFeatureWindow(m_displayPropertiesWindow);
-    CloseFeatureWindow(m_getKeyPressedWindow);
-    CloseFeatureWindow(m_getKeyWindow);
-    CloseFeatureWindow(m_speMessageWindow);
+    // Every window there is, not only those the flag vouches for: a window
+    // closed by the user clears the flag while its companion (the key
+    // history of a PIN start) stays, and one selection's windows must not
+    // outlive it.
+    CloseAllFeatureWindows();
 }
 
 void CConsoleDlg::ReadStandardAttribute(std::uint32_t attrId, AttributeForm form) {
@@ -171,6 +175,7 @@ void CConsoleDlg::ReadStandardAttribute(std::uint32_t attrId, AttributeForm form
         const std::string value = FormatAttribute(form, answer.data(), answer.size(), length);
         if (m_logEnabled) ShowLogFailure(m_logFile.WriteRecord("SCardGetAttrib", m_commandText, value));
         m_statusText = value;
+        m_responseText.clear();  // the value is in the status line; an earlier failure's mark goes
         m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
     } else {
         m_responseText = kFailedAnswer;

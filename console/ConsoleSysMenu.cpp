@@ -23,6 +23,8 @@
 #include "console/ReaderWatcher.h"
 #include "scripts/CommandFileDlg.h"
 #include "features/PinExchange.h"
+#include "features/PinRequests.h"
+#include "readerlink/ResultText.h"
 #include "widgets/MarkupTip.h"
 
 using namespace console;
@@ -213,8 +215,11 @@ void CConsoleDlg::keyPressEvent(QKeyEvent* event) {
 
 void CConsoleDlg::CloseWindow() {
     if (PinExchangeBusy()) {
-        // The worker still uses the link: close once it has ended.
+        // The worker still uses the link: close once it has ended, and say so.
         m_pinExchange->CloseWhenDone([this] { CloseWindow(); });
+        m_statusText = std::string(kCloseAfterPinText);
+        m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
+        RefreshWindow();
         return;
     }
     if (m_closing) return;

@@ -16,8 +16,9 @@ CDisplayPropertiesDlg::CDisplayPropertiesDlg(QWidget* parent, CReaderLink* link,
     : CFeatureWindow(parent, link, code, std::move(report), QStringLiteral("Display Properties"), 975, 450) {
     QGridLayout* grid = nullptr;
     AddGroup(QStringLiteral("Parameters"), grid);
-    m_characters = MakeField(QStringLiteral("xx"), 2);
-    m_lines = MakeField(QStringLiteral("xx"), 2);
+    // Room for any byte the reader reports (up to 255).
+    m_characters = MakeField(QStringLiteral("xx"), 3);
+    m_lines = MakeField(QStringLiteral("xx"), 3);
     grid->addWidget(new QLabel(QStringLiteral("Lcd Max Characters"), this), 0, 0);
     grid->addWidget(m_characters, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Lcd Max Lines"), this), 1, 0);

@@ -83,10 +83,12 @@ void CFeatureWindow::closeEvent(QCloseEvent* event) {
         m_deleteAfterLoop = true;
         hide();
         event->ignore();
+        emit Closed();
         return;
     }
     // Not the dialog's own handling, which rejects, and rejecting closes here.
     event->accept();
+    emit Closed();
 }
 
 QGroupBox* CFeatureWindow::AddGroup(const QString& title, QGridLayout*& grid) {

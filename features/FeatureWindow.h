@@ -33,6 +33,11 @@ public:
     // screen's when not given) and shown at the bottom of the window order.
     void ShowPlaced(int screenWidth = 0, int screenHeight = 0);
 
+signals:
+    // Emitted as the window closes, before its deferred deletion: whoever
+    // tracks open windows must know at once, not when the object goes.
+    void Closed();
+
 public slots:
     void reject() override;  // Escape closes the window as its close button does
 

@@ -19,7 +19,7 @@ const std::string kDigit = "x";
 }  // namespace
 
 KeyHistory::KeyHistory(std::uint8_t entries, std::uint8_t validation, const std::uint8_t* maxExtraDigit)
-    : entriesExpected(entries), maximum(maxExtraDigit ? maxExtraDigit[1] : 0), stopAtMaximum((validation & 1) != 0) {
+    : entriesExpected(entries), maximum(maxExtraDigit ? maxExtraDigit[0] : 0), stopAtMaximum((validation & 1) != 0) {
     BlankCells();
 }
 

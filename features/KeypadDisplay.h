@@ -49,9 +49,10 @@ struct KeyHistory {
     int count = 0;         // digits shown
     int entriesDone = 0;
     int entriesExpected = 0;
-    int maximum = 0;       // the second wPINMaxExtraDigit byte
+    int maximum = 0;       // wPINMaxExtraDigit's low byte (YY), its first in the structure
     bool stopAtMaximum = false;  // bit 0 of the validation byte
 
+    // maxExtraDigit: the field's two bytes in the structure's (little-endian) order.
     KeyHistory(std::uint8_t entries, std::uint8_t validation, const std::uint8_t* maxExtraDigit);
     void BlankCells();
 };

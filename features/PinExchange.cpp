@@ -25,11 +25,18 @@ constexpr int kWorkerStartWaitMs = 500;
 
 // While the worker runs, the console's own input is dropped: a button press
 // dispatched by the waiting loop would start a second exchange on the link
-// the worker is using. Painting, moving and closing go on.
+// the worker is using (a second PIN try on the card). Painting, moving and
+// closing go on, and the busy cursor tells that the console waits.
 class ConsoleInputBlock : public QObject {
 public:
-    explicit ConsoleInputBlock(QWidget* console) : m_console(console) { qApp->installEventFilter(this); }
-    ~ConsoleInputBlock() override { qApp->removeEventFilter(this); }
+    explicit ConsoleInputBlock(QWidget* console) : m_console(console) {
+        qApp->installEventFilter(this);
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    }
+    ~ConsoleInputBlock() override {
+        QApplication::restoreOverrideCursor();
+        qApp->removeEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -159,22 +166,27 @@ int CPinExchange::PcscExchange(DWORD controlCode, const std::string& structureTe
         Refuse((requestText.size() + 1) / 2);
         return 0;
     }
-    m_console.m_lastResult = 0;
     const ExchangeMark mark(m_exchanging);
-    DWORD returned = 0;
-    const PcscResult result = m_console.m_reader.Control(controlCode, m_request.bytes.data(), m_request.count,
-                                                         m_answer.data(), kPcscPinAnswerSize, &returned);
+    // The reader holds the call for the whole PIN entry: sent from the
+    // worker, so the window keeps painting and a click meanwhile is dropped.
+    const PcscResult result = RunWorker(controlCode, kPcscPinAnswerSize, 0);
+    const DWORD returned = m_params.returned;
     m_console.m_lastResult = result;
+    if (m_closeAfterJoin) {
+        // The console is to close: no key loop after this exchange.
+        Finish(logName, result, m_answer.data(), std::min<unsigned>(returned, kPcscPinAnswerSize));
+        CloseAfterJoin();
+        return 0;
+    }
     if (result == SCARD_S_SUCCESS && m_keyLoop && m_isStartCode && m_isStartCode(controlCode)) {
         const CHexCodec codec;
         std::uint8_t entries[kPinRequestCapacity] = {};
         std::uint8_t validation[kPinRequestCapacity] = {};
-        std::uint8_t maxExtra[kPinRequestCapacity] = {};
         unsigned count = 0;
         codec.HexToBytes(entriesText, entries, sizeof entries, count);
         codec.HexToBytes(validationText, validation, sizeof validation, count);
-        codec.PackedHexToBytes(maxExtraText, maxExtra, sizeof maxExtra, count);
-        m_keyLoop(entries[0], validation[0], maxExtra);  // leaves its own result in the console
+        const std::array<std::uint8_t, 2> maxExtra = Word16WireBytes(maxExtraText);
+        m_keyLoop(entries[0], validation[0], maxExtra.data());  // leaves its own result in the console
     }
     Finish(logName, result, m_answer.data(), std::min<unsigned>(returned, kPcscPinAnswerSize));
     return 0;
@@ -193,41 +205,54 @@ int CPinExchange::VendorExchange(DWORD controlCode, const std::string& structure
     prompt->show();
     prompt->HidePinField();
 
+    const PcscResult result = RunWorker(controlCode, kVendorPinAnswerSize, kWorkerStartWaitMs);
+    delete prompt;
+    Finish(logName, result, m_answer.data(), std::min<unsigned>(m_params.returned, kVendorPinAnswerSize));
+    CloseAfterJoin();
+    return 0;
+}
+
+PcscResult CPinExchange::RunWorker(DWORD controlCode, DWORD answerSize, int startWaitMs) {
     m_console.m_lastResult = 0;
+    m_console.m_statusText = std::string(kPinExchangeRunningText);
+    m_console.m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
+    m_console.RefreshWindow();
     {
         ConsoleInputBlock block(&m_console);
-        StartPinWorker(controlCode);
+        StartPinWorker(controlCode, answerSize, startWaitMs);
         while (m_params.done.load() == 0 && m_params.result.load() == 0) {
             if (!PumpMessages()) break;  // the program is quitting: only wait for the worker
             DelayMs(1);
         }
         JoinPinWorker();
+        // Clicks that came in while the reader answered are dropped here,
+        // not handled as new presses once the block is gone.
+        PumpMessages();
     }
     m_console.m_lastResult = m_params.result.load();
-    delete prompt;
-    Finish(logName, m_params.result.load(), m_answer.data(),
-           std::min<unsigned>(m_params.returned, kVendorPinAnswerSize));
-    if (m_closeAfterJoin) {
-        std::function<void()> close = std::move(m_closeAfterJoin);
-        m_closeAfterJoin = nullptr;
-        close();
-    }
-    return 0;
+    return m_params.result.load();
 }
 
-void CPinExchange::StartPinWorker(DWORD controlCode) {
+void CPinExchange::CloseAfterJoin() {
+    if (!m_closeAfterJoin) return;
+    std::function<void()> close = std::move(m_closeAfterJoin);
+    m_closeAfterJoin = nullptr;
+    close();
+}
+
+void CPinExchange::StartPinWorker(DWORD controlCode, DWORD answerSize, int startWaitMs) {
     m_params.done.store(0);
     m_params.reader = &m_console.m_reader;
     m_params.controlCode = controlCode;
     m_params.request = m_request.bytes.data();
     m_params.requestLength = m_request.count;
     m_params.answer = m_answer.data();
-    m_params.answerSize = kVendorPinAnswerSize;
+    m_params.answerSize = answerSize;
     m_params.returned = 0;
     m_params.result.store(0);
     m_busy = true;
     m_worker = std::thread([this] { PinWorker(m_params); });
-    DelayMs(kWorkerStartWaitMs);
+    if (startWaitMs > 0) DelayMs(startWaitMs);
 }
 
 void CPinExchange::JoinPinWorker() {

@@ -1,7 +1,8 @@
-// CPinExchange: the console's secure PIN operations. The part 10 way sends
-// the request on the window thread (and follows the keys after a _START
-// code); the maker's way sends it from a worker thread while the "PIN Code"
-// prompt is shown and the window keeps dispatching its messages. It owns the
+// CPinExchange: the console's secure PIN operations. Both ways send the
+// request from a worker thread while the window keeps dispatching its
+// messages (the reader holds the call for the whole PIN entry); the maker's
+// way shows the "PIN Code" prompt meanwhile, the part 10 way follows the keys
+// after a _START code. It owns the
 // "Verify Pin Value" and "Modify Pin Value" windows.
 #pragma once
 
@@ -38,7 +39,7 @@ public:
     int VerifyPinVendor();
     int ModifyPinVendor();
 
-    // True from the start of a maker's-way exchange to its join: no second
+    // True from the start of an exchange's worker to its join: no second
     // exchange may start, and the console may not close, meanwhile.
     bool Busy() const { return m_busy; }
     // The console asked to close during the exchange: close it after the join.
@@ -72,8 +73,12 @@ private:
                      const std::string& entriesText, const std::string& validationText,
                      const std::string& maxExtraText);
     int VendorExchange(DWORD controlCode, const std::string& structureText, std::string_view logName);
-    void StartPinWorker(DWORD controlCode);
+    // One control call on the worker while the window thread pumps its
+    // messages with the console's input blocked; returns the call's result.
+    PcscResult RunWorker(DWORD controlCode, DWORD answerSize, int startWaitMs);
+    void StartPinWorker(DWORD controlCode, DWORD answerSize, int startWaitMs);
     void JoinPinWorker();
+    void CloseAfterJoin();  // a close the console asked for meanwhile
     // Shows the answer, logs the exchange and refreshes the console.
     void Finish(std::string_view logName, PcscResult result, const std::uint8_t* answer, unsigned count);
     // A request that does not fit its buffer: refused, nothing sent.

@@ -30,7 +30,7 @@ struct ModifyPinFields {
     std::string pinLengthFormat = "00";
     std::string insertionOffsetOld = "00";
     std::string insertionOffsetNew = "08";
-    std::string pinMaxExtraDigit = "0804";
+    std::string pinMaxExtraDigit = "0408";  // minimum 4, maximum 8 digits
     std::string confirmPin = "03";
     std::string entryValidationCondition = "02";
     std::string numberMessage = "03";
@@ -42,6 +42,16 @@ struct ModifyPinFields {
 
 // What a parameter window's structure text reads before it is first built.
 inline constexpr std::string_view kUnbuiltStructureText = "xxxxxxxxxxxxxxxxx";
+
+// The 2-byte fields (wPINMaxExtraDigit, wLangId) are typed as 16-bit values
+// (0409 is US English; 0xXXYY with XX the minimum and YY the maximum PIN
+// size) and go out least significant byte first, as the structures hold
+// them. A text of 1 to 4 hexadecimal digits is such a value; any other text
+// is sent as typed.
+std::string Word16WireText(std::string_view typed);
+// The two bytes of a 16-bit field as the structure holds them: [0] the low
+// byte (wPINMaxExtraDigit's maximum), [1] the high byte (its minimum).
+std::array<std::uint8_t, 2> Word16WireBytes(std::string_view typed);
 
 // The structure texts: the concatenation of the field texts (and the fixed
 // values) of one layout, up to but without the length field and the APDU.
@@ -130,6 +140,12 @@ inline constexpr std::string_view kPinPromptText = "Please Enter Your PinCode.";
 // The parameter windows keep this far from the screen's right and bottom edges.
 inline constexpr int kPinWindowRightMargin = 100;
 inline constexpr int kPinWindowBottomMargin = 150;
+
+// The status line while the reader holds a PIN exchange, and when the
+// console was asked to close meanwhile.
+inline constexpr std::string_view kPinExchangeRunningText = "Waiting for the reader: PIN entry on its keypad...";
+inline constexpr std::string_view kCloseAfterPinText =
+    "The console closes when the reader ends the PIN entry (at the latest at the keypad's time-out).";
 
 // Operation names of the exchange log.
 inline constexpr std::string_view kLogVerifyPinPcsc = "SCardVerifyPinControlPCSCV2";

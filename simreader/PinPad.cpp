@@ -99,87 +99,70 @@ std::uint32_t LittleEndian32(const std::uint8_t* p)
 
 }  // namespace
 
+namespace {
+
+// Where each field the pad acts on sits in one request layout; kAbsent for a
+// field the layout does not have.
+constexpr int kAbsent = -1;
+struct LayoutFields {
+    std::size_t head;  // bytes before the APDU
+    bool modify;
+    int format, block, lengthFormat, offsetOld, offsetNew, maxDigits, minDigits, confirm, validation;
+    int dataLength;  // ulDataLength, little-endian
+};
+
+// Part 10 verify: bTimerOut bTimerOut2 bmFormatString bmPINBlockString
+// bmPINLengthFormat wPINMaxExtraDigit(2) bEntryValidationCondition
+// bNumberMessage wLangId(2) bMsgIndex bTeoPrologue(3) ulDataLength(4).
+// Part 10 modify: bTimerOut bTimerOut2 bmFormatString bmPINBlockString
+// bmPINLengthFormat bInsertionOffsetOld bInsertionOffsetNew
+// wPINMaxExtraDigit(2) bConfirmPIN bEntryValidationCondition bNumberMessage
+// wLangId(2) bMsgIndex1..3 bTeoPrologue(3) ulDataLength(4).
+// The maker's verify: part 10 without bTimerOut2, bTeoPrologue and
+// ulDataLength; its modify also puts bInsertionOffsetNew before
+// bInsertionOffsetOld and has one bMsgIndex. The CCID Secure data (after
+// bPINOperation): part 10 without bTimerOut2 and ulDataLength.
+LayoutFields FieldsOf(PinLayout layout)
+{
+    switch (layout) {
+    case PinLayout::PcscVerify: return {19, false, 2, 3, 4, kAbsent, kAbsent, 5, 6, kAbsent, 7, 15};
+    case PinLayout::PcscModify: return {24, true, 2, 3, 4, 5, 6, 7, 8, 9, 10, 20};
+    case PinLayout::VendorVerify: return {11, false, 1, 2, 3, kAbsent, kAbsent, 4, 5, kAbsent, 6, kAbsent};
+    case PinLayout::VendorModify: return {14, true, 1, 2, 3, 5, 4, 6, 7, 8, 9, kAbsent};
+    case PinLayout::CcidVerify: return {14, false, 1, 2, 3, kAbsent, kAbsent, 4, 5, kAbsent, 6, kAbsent};
+    case PinLayout::CcidModify: return {19, true, 1, 2, 3, 4, 5, 6, 7, 8, 9, kAbsent};
+    }
+    return {};
+}
+
+}  // namespace
+
 bool ParsePinRequest(PinLayout layout, const std::uint8_t* in, std::size_t length, PinParams& out, std::string& why)
 {
     out = PinParams{};
-    std::size_t head = 0;
-    switch (layout) {
-    case PinLayout::PcscVerify: head = 19; break;
-    case PinLayout::PcscModify: head = 24; break;
-    case PinLayout::VendorVerify: head = 11; break;
-    case PinLayout::VendorModify: head = 14; break;
-    }
-    if (!in || length < head) {
-        why = "request of " + std::to_string(length) + " bytes, shorter than its " + std::to_string(head) +
+    const LayoutFields f = FieldsOf(layout);
+    if (!in || length < f.head) {
+        why = "request of " + std::to_string(length) + " bytes, shorter than its " + std::to_string(f.head) +
               "-byte structure";
         return false;
     }
-    const std::uint8_t* b = in;
-    switch (layout) {
-    case PinLayout::PcscVerify:
-        // bTimerOut bTimerOut2 bmFormatString bmPINBlockString bmPINLengthFormat
-        // wPINMaxExtraDigit(2) bEntryValidationCondition bNumberMessage wLangId(2)
-        // bMsgIndex bTeoPrologue(3) ulDataLength(4)
-        out.formatString = b[2];
-        out.blockString = b[3];
-        out.lengthFormat = b[4];
-        out.maxDigits = b[5];
-        out.minDigits = b[6];
-        out.validation = b[7];
-        if (LittleEndian32(b + 15) != length - head) {
-            why = "ulDataLength " + std::to_string(LittleEndian32(b + 15)) + " but " +
-                  std::to_string(length - head) + " APDU bytes";
-            return false;
-        }
-        break;
-    case PinLayout::PcscModify:
-        // bTimerOut bTimerOut2 bmFormatString bmPINBlockString bmPINLengthFormat
-        // bInsertionOffsetOld bInsertionOffsetNew wPINMaxExtraDigit(2) bConfirmPIN
-        // bEntryValidationCondition bNumberMessage wLangId(2) bMsgIndex1..3
-        // bTeoPrologue(3) ulDataLength(4)
-        out.modify = true;
-        out.formatString = b[2];
-        out.blockString = b[3];
-        out.lengthFormat = b[4];
-        out.offsetOld = b[5];
-        out.offsetNew = b[6];
-        out.maxDigits = b[7];
-        out.minDigits = b[8];
-        out.confirmPin = b[9];
-        out.validation = b[10];
-        if (LittleEndian32(b + 20) != length - head) {
-            why = "ulDataLength " + std::to_string(LittleEndian32(b + 20)) + " but " +
-                  std::to_string(length - head) + " APDU bytes";
-            return false;
-        }
-        break;
-    case PinLayout::VendorVerify:
-        // bTimeOut bmFormatString bmPINBlockString bmPINLengthFormat
-        // wPINMaxExtraDigit(2) bEntryValidationCondition bNumberMessage wLangId(2) bMsgIndex
-        out.formatString = b[1];
-        out.blockString = b[2];
-        out.lengthFormat = b[3];
-        out.maxDigits = b[4];
-        out.minDigits = b[5];
-        out.validation = b[6];
-        break;
-    case PinLayout::VendorModify:
-        // bTimeOut bmFormatString bmPINBlockString bmPINLengthFormat
-        // bInsertionOffsetNew bInsertionOffsetOld wPINMaxExtraDigit(2) bConfirmPin
-        // bEntryValidationCondition bNumberMessage wLangId(2) bMsgIndex
-        out.modify = true;
-        out.formatString = b[1];
-        out.blockString = b[2];
-        out.lengthFormat = b[3];
-        out.offsetNew = b[4];
-        out.offsetOld = b[5];
-        out.maxDigits = b[6];
-        out.minDigits = b[7];
-        out.confirmPin = b[8];
-        out.validation = b[9];
-        break;
+    auto at = [&](int pos) -> std::uint8_t { return pos == kAbsent ? 0 : in[pos]; };
+    if (f.dataLength != kAbsent && LittleEndian32(in + f.dataLength) != length - f.head) {
+        why = "ulDataLength " + std::to_string(LittleEndian32(in + f.dataLength)) + " but " +
+              std::to_string(length - f.head) + " APDU bytes";
+        return false;
     }
-    out.apdu.assign(b + head, b + length);
+    out.modify = f.modify;
+    out.formatString = at(f.format);
+    out.blockString = at(f.block);
+    out.lengthFormat = at(f.lengthFormat);
+    out.offsetOld = at(f.offsetOld);
+    out.offsetNew = at(f.offsetNew);
+    out.maxDigits = at(f.maxDigits);
+    out.minDigits = at(f.minDigits);
+    out.confirmPin = at(f.confirm);
+    out.validation = at(f.validation);
+    out.apdu.assign(in + f.head, in + length);
     return true;
 }
 

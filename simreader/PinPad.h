@@ -38,7 +38,10 @@ struct KeypadScripts {
 // "timeout", "wait:<ms>". False with a reason for anything else.
 bool ParseKeyScript(const std::vector<std::string>& words, KeyScript& out, std::string& why);
 
-enum class PinLayout { PcscVerify, PcscModify, VendorVerify, VendorModify };
+// CcidVerify and CcidModify: the data of a CCID Secure command after its
+// bPINOperation byte, as the serial PIN pad's firmware reads them (the modify
+// form always carries the three message indexes).
+enum class PinLayout { PcscVerify, PcscModify, VendorVerify, VendorModify, CcidVerify, CcidModify };
 
 // The fields of a request that the pad acts on.
 struct PinParams {

@@ -13,14 +13,6 @@ namespace simreader {
 
 namespace {
 
-// The status word a card gives to a command it does not know.
-const std::uint8_t kInsNotSupported[] = {0x6D, 0x00};
-
-bool IsPrefix(const Bytes& prefix, const std::uint8_t* data, std::size_t length)
-{
-    return prefix.size() <= length && (prefix.empty() || std::memcmp(prefix.data(), data, prefix.size()) == 0);
-}
-
 long CopyOut(const std::uint8_t* data, std::size_t n, std::uint8_t* out, std::size_t outSize, std::size_t* returned)
 {
     if (n > outSize || (n > 0 && !out)) {
@@ -64,44 +56,15 @@ std::string Hex8(unsigned long v)
 
 }  // namespace
 
-std::string HexText(const std::uint8_t* data, std::size_t length)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    s.reserve(length * 3);
-    for (std::size_t i = 0; i < length; ++i) {
-        if (i)
-            s.push_back(' ');
-        s.push_back(digits[data[i] >> 4]);
-        s.push_back(digits[data[i] & 0x0F]);
-    }
-    return s;
-}
-
 SimReader::SimReader(Scenario scenario, std::string label, const std::string& traceOverride)
-    : m_s(std::move(scenario)), m_label(std::move(label)),
+    : m_s(std::move(scenario)), m_card(m_s), m_label(std::move(label)),
       m_trace(traceOverride.empty() ? m_s.traceFile : traceOverride)
 {
 }
 
 void SimReader::Trace(const std::string& text)
 {
-    if (m_trace.empty())
-        return;
-    std::string line = m_label + " " + text + "\n";
-    int fd = ::open(m_trace.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
-    // One write per line, so readers of the trace never see half a line.
-    ssize_t ignored = ::write(fd, line.data(), line.size());
-    (void)ignored;
-    ::close(fd);
-}
-
-bool SimReader::CardPresent() const
-{
-    struct stat st;
-    return m_s.cardFile.empty() || ::stat(m_s.cardFile.c_str(), &st) == 0;
+    AppendTraceLine(m_trace, m_label + " " + text);
 }
 
 long SimReader::Reply(const Answer& a, std::uint8_t* out, std::size_t outSize, std::size_t* returned)
@@ -118,8 +81,6 @@ long SimReader::Presence()
     std::lock_guard<std::mutex> g(m_lock);
     if (CardPresent())
         return IFD_ICC_PRESENT;
-    m_powered = false;
-    m_atr.clear();
     m_protocol = 0;
     return IFD_ICC_NOT_PRESENT;
 }
@@ -130,33 +91,23 @@ long SimReader::Power(unsigned long action, std::uint8_t* atr, std::size_t atrSi
     Trace("PowerICC " + std::to_string(action));
     *atrLength = 0;
     if (action == IFD_POWER_DOWN) {
-        m_powered = false;
-        m_atr.clear();
+        m_card.PowerDown();
         m_protocol = 0;
         return IFD_SUCCESS;
     }
     if (action != IFD_POWER_UP && action != IFD_RESET)
         return IFD_NOT_SUPPORTED;
-    if (!CardPresent()) {
-        m_powered = false;
+    if (!CardPresent())
         return IFD_ERROR_POWER_ACTION;
-    }
-    // A warm reset of a card that is not powered is a power up.
-    bool warm = action == IFD_RESET && m_powered && !m_s.warmAtr.Empty();
-    const Answer& a = warm ? m_s.warmAtr.Take() : m_s.coldAtr.Take();
-    if (a.isError) {
-        m_powered = false;
-        m_atr.clear();
+    const Answer& a = m_card.PowerUp(action == IFD_RESET);
+    m_protocol = 0;
+    if (a.isError)
         return static_cast<long>(a.error);
-    }
     std::size_t n = 0;
     long rv = CopyOut(a.bytes.data(), a.bytes.size(), atr, atrSize, &n);
     if (rv != IFD_SUCCESS)
         return rv;
     *atrLength = n;
-    m_atr = a.bytes;
-    m_powered = true;
-    m_protocol = 0;
     return IFD_SUCCESS;
 }
 
@@ -164,7 +115,7 @@ long SimReader::SetProtocol(unsigned long protocol)
 {
     std::lock_guard<std::mutex> g(m_lock);
     Trace("SetProtocolParameters " + std::to_string(protocol));
-    if (!m_powered || !CardPresent())
+    if (!m_card.Powered() || !CardPresent())
         return IFD_COMMUNICATION_ERROR;
     if ((protocol != kProtocolT0 && protocol != kProtocolT1) || !(protocol & m_s.protocols))
         return IFD_PROTOCOL_NOT_SUPPORTED;
@@ -181,7 +132,7 @@ long SimReader::Transmit(const std::uint8_t* tx, std::size_t txLength, std::uint
     *rxLength = 0;
     if (!CardPresent())
         return IFD_ICC_NOT_PRESENT;
-    if (!m_powered)
+    if (!m_card.Powered())
         return IFD_COMMUNICATION_ERROR;
     if (protocolUsed)
         *protocolUsed = m_protocol;
@@ -191,15 +142,7 @@ long SimReader::Transmit(const std::uint8_t* tx, std::size_t txLength, std::uint
 long SimReader::CardAnswer(const std::uint8_t* tx, std::size_t txLength, std::uint8_t* rx, std::size_t rxSize,
                            std::size_t* rxLength)
 {
-    PrefixRule* best = nullptr;
-    for (PrefixRule& r : m_s.apdus)
-        if (IsPrefix(r.prefix, tx, txLength) && (!best || r.prefix.size() > best->prefix.size()))
-            best = &r;
-    if (best)
-        return Reply(best->answer.Take(), rx, rxSize, rxLength);
-    if (!m_s.apduDefault.Empty())
-        return Reply(m_s.apduDefault.Take(), rx, rxSize, rxLength);
-    return CopyOut(kInsNotSupported, sizeof kInsNotSupported, rx, rxSize, rxLength);
+    return Reply(m_card.Respond(tx, txLength), rx, rxSize, rxLength);
 }
 
 Bytes SimReader::FeatureList(const Scenario& s)
@@ -305,7 +248,7 @@ long SimReader::GetCapabilities(unsigned long tag, std::uint8_t* value, std::siz
         return CopyOut(small, 1, value, size, length);
     case TAG_IFD_ATR:
     case SCARD_ATTR_ATR_STRING:
-        return CopyOut(m_atr.data(), m_atr.size(), value, size, length);
+        return CopyOut(m_card.Atr().data(), m_card.Atr().size(), value, size, length);
     case SCARD_ATTR_ICC_PRESENCE:
         small[0] = CardPresent() ? 1 : 0;
         return CopyOut(small, 1, value, size, length);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Scenario.h"
+#include "SimCard.h"
 
 namespace simreader {
 
@@ -36,7 +37,7 @@ public:
     static Bytes FeatureList(const Scenario& s);
 
 private:
-    bool CardPresent() const;
+    bool CardPresent() { return m_card.Present(); }
     long Reply(const Answer& a, std::uint8_t* out, std::size_t outSize, std::size_t* returned);
     // The card's answer to a command, from the apdu lines.
     long CardAnswer(const std::uint8_t* tx, std::size_t txLength, std::uint8_t* rx, std::size_t rxSize,
@@ -65,15 +66,11 @@ private:
 
     std::mutex m_lock;
     Scenario m_s;
+    SimCard m_card;
     std::string m_label;
     std::string m_trace;
-    bool m_powered = false;
-    Bytes m_atr;
     unsigned long m_protocol = 0;
     Bytes m_display;  // the text the display shows
 };
-
-// Spaced upper-case hexadecimal, the trace's form of bytes.
-std::string HexText(const std::uint8_t* data, std::size_t length);
 
 }  // namespace simreader

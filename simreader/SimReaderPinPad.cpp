@@ -118,24 +118,23 @@ long SimReader::PinToCard(const PinParams& p, const PinEntry& entry, std::uint8_
                           std::size_t* returned)
 {
     *returned = 0;
-    Bytes apdu;
-    std::uint16_t sw = 0;
-    std::string why;
-    if (!BuildCardApdu(p, entry, apdu, sw, why)) {
-        Trace("PinPad refused: " + why);
+    SimCard::PinOutcome o = m_card.PinExchange(p, entry);
+    switch (o.kind) {
+    case SimCard::PinOutcome::Refused:
+        Trace("PinPad refused: " + o.note);
         return IFD_COMMUNICATION_ERROR;
-    }
-    if (sw != 0) {
-        const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(sw >> 8), static_cast<std::uint8_t>(sw)};
-        Trace("PinPad " + HexText(bytes, 2));
-        return PadAnswer(bytes, 2, out, outSize, returned);
-    }
-    if (!CardPresent())
+    case SimCard::PinOutcome::PadWord:
+        Trace("PinPad " + HexText(o.bytes.data(), o.bytes.size()));
+        return PadAnswer(o.bytes.data(), o.bytes.size(), out, outSize, returned);
+    case SimCard::PinOutcome::NoCard:
         return IFD_ICC_NOT_PRESENT;
-    if (!m_powered)
+    case SimCard::PinOutcome::NotPowered:
         return IFD_COMMUNICATION_ERROR;
-    Trace("PinTransmit " + HexText(apdu.data(), apdu.size()));
-    return CardAnswer(apdu.data(), apdu.size(), out, outSize, returned);
+    case SimCard::PinOutcome::CardAnswer:
+        break;
+    }
+    Trace("PinTransmit " + o.note);
+    return Reply(*o.answer, out, outSize, returned);
 }
 
 }  // namespace simreader

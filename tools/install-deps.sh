@@ -9,7 +9,7 @@ packages="build-essential cmake ninja-build pkg-config clang libclang-rt-dev
   qt6-base-dev libgl-dev libpcsclite-dev pcscd libhidapi-dev libudev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb x11-apps x11-utils xdotool openbox imagemagick fonts-dejavu-core binutils util-linux procps iproute2 mawk
-  pcsc-tools"
+  pcsc-tools libccid"
 missing=""
 # The desktop files, icons, manual pages and Debian packages, and their checks.
 packages="$packages qt6-svg-dev dpkg-dev file lintian desktop-file-utils appstream man-db groff-base"

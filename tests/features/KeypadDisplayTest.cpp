@@ -30,7 +30,7 @@ struct PollCase {
     const char* name;
     std::uint8_t entries;
     std::uint8_t validation;
-    std::uint8_t maximum;  // second wPINMaxExtraDigit byte
+    std::uint8_t maximum;  // wPINMaxExtraDigit's low byte
     std::vector<std::uint8_t> keys;
     long lastResult;  // result of the last poll (the others succeed)
     std::string cells;
@@ -44,7 +44,7 @@ class PollKeysCases : public testing::TestWithParam<PollCase> {};
 
 TEST_P(PollKeysCases, EndInTheExpectedState) {
     const PollCase& c = GetParam();
-    const std::uint8_t maxExtra[2] = {0x04, c.maximum};
+    const std::uint8_t maxExtra[2] = {c.maximum, 0x04};
     KeyHistory h(c.entries, c.validation, maxExtra);
     EXPECT_EQ(h.lastReceive, " ");
     int taken = 0;
@@ -107,10 +107,11 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST(KeyHistory, MaximumComesFromTheSecondExtraDigitByte) {
+// wPINMaxExtraDigit 0x0608 (minimum 6, maximum 8) as the structure holds it.
+TEST(KeyHistory, MaximumIsTheExtraDigitLowByte) {
     const std::uint8_t maxExtra[2] = {0x08, 0x06};
     const KeyHistory h(1, 0x01, maxExtra);
-    EXPECT_EQ(h.maximum, 6);
+    EXPECT_EQ(h.maximum, 8);
     EXPECT_TRUE(h.stopAtMaximum);
     EXPECT_FALSE(KeyHistory(1, 0x02, maxExtra).stopAtMaximum);
 }

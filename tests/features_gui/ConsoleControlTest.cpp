@@ -2,6 +2,8 @@
 // window, against the private pcscd with the demo PIN pad and a plain reader
 // of another maker.
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QToolButton>
 
@@ -12,6 +14,8 @@
 
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "FeatureHarness.h"
+#include "features/FeatureWindow.h"
+#include "features/PinParamsDlg.h"
 
 using namespace console;
 using namespace harness;
@@ -93,6 +97,15 @@ std::vector<std::string> Sorted(std::vector<std::string> texts) {
     return texts;
 }
 
+// The titles of the feature and PIN windows on screen, sorted.
+std::vector<std::string> WindowsOnScreen() {
+    std::vector<std::string> titles;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if ((qobject_cast<CFeatureWindow*>(w) || qobject_cast<CPinParamsDlg*>(w)) && w->isVisible())
+            titles.push_back(FromQString(w->windowTitle()));
+    return Sorted(titles);
+}
+
 TEST_F(ConsoleControl, ConnectListsTheTwelveFeaturesSorted) {
     ConnectTo(0);
     std::vector<std::string> expected = kFixedShown;
@@ -142,6 +155,97 @@ TEST_F(ConsoleControl, TypedInputReachesTheReaderWithTheChosenCode) {
     Click(dlg, IDC_CONTROL);
     ASSERT_EQ(demoTrace.Calls().size(), 1u);
     EXPECT_EQ(demoTrace.Calls()[0], "Control 42000BD4 55");
+}
+
+// Selections in a row, the events of each handled before the next (the old
+// windows' deferred deletion among them): only the last selection's windows
+// stay, and the flag follows what is on screen.
+TEST_F(ConsoleControl, ThreeSelectionsInARowLeaveOnlyTheLastWindows) {
+    ConnectTo(0);
+    const struct {
+        std::vector<std::string> choices;
+        std::vector<std::string> open;
+    } cases[] = {
+        {{"FEATURE_GET_KEY", "FEATURE_GET_KEY_PRESSED", "FEATURE_IFD_DISPLAY_PROPERTIES"}, {"Display Properties"}},
+        {{"FEATURE_IFD_PIN_PROP", "FEATURE_MODIFY_PIN_DIRECT", "IOCTL_SMARTCARD_VENDOR_VERIFY_PIN"},
+         {"Verify Pin Value"}},
+        {{"FEATURE_VERIFY_PIN_START", "FEATURE_GET_KEY", "FEATURE_MODIFY_PIN_START"},
+         {"Get Key Pressed", "Modify Pin Value"}},
+        {{"FEATURE_GET_KEY", "IOCTL_SMARTCARD_VENDOR_DISPLAY", "FEATURE_GET_KEY_PRESSED"}, {"GetKey"}},
+    };
+    for (const auto& c : cases) {
+        for (const std::string& choice : c.choices) {
+            ASSERT_TRUE(ChooseControl(dlg, choice)) << choice;
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        EXPECT_EQ(WindowsOnScreen(), c.open) << c.choices.back();
+        EXPECT_TRUE(dlg.m_featureWindowOpen) << c.choices.back();
+    }
+    // A user's close clears the flag at once; the next selection opens its window.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<CFeatureWindow*>(w) && w->isVisible()) w->close();
+    EXPECT_FALSE(dlg.m_featureWindowOpen);
+    ASSERT_TRUE(ChooseControl(dlg, "FEATURE_IFD_DISPLAY_PROPERTIES"));
+    EXPECT_EQ(WindowsOnScreen(), std::vector<std::string>{"Display Properties"});
+}
+
+// What the user types into the window on screen is what the reader gets.
+TEST_F(ConsoleControl, TheVisiblePinWindowsFieldsAreSent) {
+    ConnectTo(0);
+    for (const char* choice : {"FEATURE_IFD_PIN_PROP", "FEATURE_MODIFY_PIN_DIRECT", "FEATURE_VERIFY_PIN_DIRECT"}) {
+        ASSERT_TRUE(ChooseControl(dlg, choice));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    ASSERT_EQ(WindowsOnScreen(), std::vector<std::string>{"Verify Pin Value"});
+    auto* window = qobject_cast<CPinParamsDlg*>(dlg.m_verifyPinWindow.data());
+    ASSERT_NE(window, nullptr);
+    window->Field(0)->selectAll();
+    QTest::keyClicks(window->Field(0), "1E");
+    TypeCommand(dlg, "00 20 00 01 04 00 00 00 00");
+    demoTrace.Mark();
+    Click(dlg, IDC_CONTROL);
+    const std::vector<std::string> calls = demoTrace.Calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls[0].substr(0, 25), "Control 42330006 1E 00 82");
+}
+
+// Controls sent with no input: the button works on an empty field.
+TEST_F(ConsoleControl, AnEmptyFieldSendsNoInputBytes) {
+    ConnectTo(0);
+    for (const char* choice : {"FEATURE_VERIFY_PIN_FINISH", "FEATURE_MODIFY_PIN_FINISH"}) {
+        ASSERT_TRUE(ChooseControl(dlg, choice));
+        ASSERT_TRUE(Button(dlg, IDC_CONTROL)->isEnabled()) << choice;
+        demoTrace.Mark();
+        Click(dlg, IDC_CONTROL);
+        const std::vector<std::string> calls = demoTrace.Calls();
+        ASSERT_FALSE(calls.empty()) << choice;
+        EXPECT_EQ(calls[0], std::string(choice) == "FEATURE_VERIFY_PIN_FINISH" ? "Control 42330002"
+                                                                                : "Control 42330004");
+    }
+}
+
+// What the list shows is what is sent, even after another reader's choice.
+TEST_F(ConsoleControl, AConnectSendsTheShownControl) {
+    bench::TraceWatch plainTrace{"trace-plain.log"};
+    ConnectTo(0);
+    EXPECT_EQ(FromQString(ControlList(dlg)->currentText()), "IOCTL_SMARTCARD_VENDOR_DISPLAY");
+    TypeCommand(dlg, "55");
+    demoTrace.Mark();
+    Click(dlg, IDC_CONTROL);
+    EXPECT_EQ(demoTrace.Calls(), std::vector<std::string>{"Control 42000BD4 55"});
+
+    ASSERT_TRUE(ChooseControl(dlg, "FEATURE_VERIFY_PIN_DIRECT"));
+    Click(dlg, IDC_DISCONNECT);
+    ChooseReader(dlg, 1);
+    ConnectTo(1);
+    TypeCommand(dlg, "00 20 00 01 04 00 00 00 00");
+    plainTrace.Mark();
+    Click(dlg, IDC_CONTROL);
+    std::vector<std::string> controls;
+    for (const std::string& call : plainTrace.Calls())
+        if (call.rfind("Control", 0) == 0) controls.push_back(call);
+    EXPECT_EQ(controls, std::vector<std::string>{"Control 42000BD4 00 20 00 01 04 00 00 00 00"});
 }
 
 TEST_F(ConsoleControl, AFailedControlShowsTheFailure) {
@@ -232,6 +336,9 @@ TEST_F(ConsoleControl, PlainReaderKeepsTheFixedEntriesAndFallsBackToItsName) {
     for (const Case& c : cases) EXPECT_EQ(ReadAttribute(c.command), c.shown) << c.command;
     EXPECT_EQ(Response(dlg), "xx xx xx xx xx");
     const std::string log = LogBytes();
+    // A later good read does not leave the failure's mark in the response field.
+    EXPECT_EQ(ReadAttribute(32771), "254");
+    EXPECT_EQ(Response(dlg), "");
     EXPECT_NE(log.find("SCardGetAttrib\r\n\r\n[Answer]\r\n254\r\n"), std::string::npos) << log;
     EXPECT_EQ(log.substr(log.rfind("[Answer]")),
               "[Answer]\r\n" + ResultText(static_cast<std::uint32_t>(SCARD_E_UNSUPPORTED_FEATURE)) + "\r\n");

@@ -196,6 +196,9 @@ TEST_F(KeypadWindows, PropertiesWindowsShowTheReadersValues) {
     ASSERT_NE(display, nullptr);
     EXPECT_EQ(display->CharactersField()->text(), "16");
     EXPECT_EQ(display->LinesField()->text(), "2");
+    // A byte's value has up to three digits: none is cut.
+    display->LinesField()->setText("255");
+    EXPECT_EQ(display->LinesField()->text(), "255");
 
     QPointer<CDisplayPropertiesDlg> displayGone = display;
     auto* pin = Open<CPinPropertiesDlg>("FEATURE_IFD_PIN_PROP", dlg.m_pinPropertiesWindow);

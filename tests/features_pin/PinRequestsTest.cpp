@@ -44,27 +44,27 @@ TEST_P(DefaultLayouts, ByteForByte)
     EXPECT_EQ(Bytes(r), c.expected);
 }
 
-// Heads taken from the documents' examples (verify) and their layout lists
-// (modify), defaults in every field.
+// Defaults in every field; the 2-byte fields go out least significant byte
+// first (wLangId 0409 as 09 04, the modify window's 0408 as 08 04).
 INSTANTIATE_TEST_SUITE_P(
     Pin, DefaultLayouts,
     ::testing::Values(
         LayoutCase{"PcscVerify",
                    [] { return PcscRequestText(BuildPcscVerifyText(VerifyPinFields{}), kApdu13); },
-                   Concat({0x00, 0x00, 0x82, 0x04, 0x00, 0x04, 0x04, 0x02, 0x00, 0x04, 0x09, 0x00, 0x00, 0x00, 0x00,
+                   Concat({0x00, 0x00, 0x82, 0x04, 0x00, 0x04, 0x04, 0x02, 0x00, 0x09, 0x04, 0x00, 0x00, 0x00, 0x00,
                            0x0D, 0x00, 0x00, 0x00},
                           kApdu13Bytes)},
         LayoutCase{"VendorVerify",
                    [] { return VendorRequestText(BuildVendorVerifyText(VerifyPinFields{}), kApdu13); },
-                   Concat({0x00, 0x82, 0x04, 0x00, 0x04, 0x04, 0x02, 0x00, 0x04, 0x09, 0x00}, kApdu13Bytes)},
+                   Concat({0x00, 0x82, 0x04, 0x00, 0x04, 0x04, 0x02, 0x00, 0x09, 0x04, 0x00}, kApdu13Bytes)},
         LayoutCase{"PcscModify",
                    [] { return PcscRequestText(BuildPcscModifyText(ModifyPinFields{}), kApdu13); },
-                   Concat({0x00, 0x00, 0x82, 0x04, 0x00, 0x00, 0x08, 0x08, 0x04, 0x03, 0x02, 0x03, 0x04, 0x09, 0x00,
+                   Concat({0x00, 0x00, 0x82, 0x04, 0x00, 0x00, 0x08, 0x08, 0x04, 0x03, 0x02, 0x03, 0x09, 0x04, 0x00,
                            0x00, 0x00, 0x00, 0x00, 0x00, 0x0D, 0x00, 0x00, 0x00},
                           kApdu13Bytes)},
         LayoutCase{"VendorModifyNewBeforeOld",
                    [] { return VendorRequestText(BuildVendorModifyText(ModifyPinFields{}), kApdu13); },
-                   Concat({0x00, 0x82, 0x04, 0x00, 0x08, 0x00, 0x08, 0x04, 0x03, 0x02, 0x03, 0x04, 0x09, 0x00},
+                   Concat({0x00, 0x82, 0x04, 0x00, 0x08, 0x00, 0x08, 0x04, 0x03, 0x02, 0x03, 0x09, 0x04, 0x00},
                           kApdu13Bytes)}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -122,10 +122,10 @@ TEST(PinRequests, PcscVerifyFieldsAtTheStructureOffsets)
         {"bmFormatString", offsetof(PIN_VERIFY_STRUCTURE, bmFormatString), 1, {0x22}},
         {"bmPINBlockString", offsetof(PIN_VERIFY_STRUCTURE, bmPINBlockString), 1, {0x33}},
         {"bmPINLengthFormat", offsetof(PIN_VERIFY_STRUCTURE, bmPINLengthFormat), 1, {0x44}},
-        {"wPINMaxExtraDigit", offsetof(PIN_VERIFY_STRUCTURE, wPINMaxExtraDigit), 2, {0x55, 0x66}},
+        {"wPINMaxExtraDigit", offsetof(PIN_VERIFY_STRUCTURE, wPINMaxExtraDigit), 2, {0x66, 0x55}},
         {"bEntryValidationCondition", offsetof(PIN_VERIFY_STRUCTURE, bEntryValidationCondition), 1, {0x77}},
         {"bNumberMessage", offsetof(PIN_VERIFY_STRUCTURE, bNumberMessage), 1, {0x88}},
-        {"wLangId", offsetof(PIN_VERIFY_STRUCTURE, wLangId), 2, {0x99, 0xAA}},
+        {"wLangId", offsetof(PIN_VERIFY_STRUCTURE, wLangId), 2, {0xAA, 0x99}},
         {"bMsgIndex", offsetof(PIN_VERIFY_STRUCTURE, bMsgIndex), 1, {0xBB}},
         {"bTeoPrologue", offsetof(PIN_VERIFY_STRUCTURE, bTeoPrologue), 3, {0, 0, 0}},
         {"ulDataLength", offsetof(PIN_VERIFY_STRUCTURE, ulDataLength), 4, {13, 0, 0, 0}},
@@ -140,6 +140,25 @@ TEST(PinRequests, PcscVerifyFieldsAtTheStructureOffsets)
     std::memcpy(&head, r.bytes.data(), sizeof head);
     const std::uint32_t length = head.ulDataLength;  // a packed field: copied, not bound
     EXPECT_EQ(length, 13u);
+    // The 16-bit fields read back as the values typed.
+    const std::uint16_t langId = head.wLangId, maxExtra = head.wPINMaxExtraDigit;
+    EXPECT_EQ(langId, 0x99AA);
+    EXPECT_EQ(maxExtra, 0x5566);
+}
+
+// A 16-bit field is a value of 1 to 4 digits; anything else goes as typed.
+TEST(PinRequests, Word16FieldsGoOutLowByteFirst)
+{
+    const struct {
+        const char* typed;
+        const char* wire;
+    } cases[] = {
+        {"0409", "0904"}, {"409", "0904"}, {"1", "0100"}, {"abCD", "CDAB"},
+        {"", ""},         {"04090", "04090"}, {"04G9", "04G9"}, {" 409", " 409"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Word16WireText(c.typed), c.wire) << c.typed;
+    EXPECT_EQ(Word16WireBytes("0408")[0], 0x08);  // the maximum
 }
 
 TEST(PinRequests, PcscModifyFieldsAtTheStructureOffsets)
@@ -167,11 +186,11 @@ TEST(PinRequests, PcscModifyFieldsAtTheStructureOffsets)
         {"bmPINLengthFormat", offsetof(PIN_MODIFY_STRUCTURE, bmPINLengthFormat), 1, {0x44}},
         {"bInsertionOffsetOld", offsetof(PIN_MODIFY_STRUCTURE, bInsertionOffsetOld), 1, {0x55}},
         {"bInsertionOffsetNew", offsetof(PIN_MODIFY_STRUCTURE, bInsertionOffsetNew), 1, {0x66}},
-        {"wPINMaxExtraDigit", offsetof(PIN_MODIFY_STRUCTURE, wPINMaxExtraDigit), 2, {0x77, 0x88}},
+        {"wPINMaxExtraDigit", offsetof(PIN_MODIFY_STRUCTURE, wPINMaxExtraDigit), 2, {0x88, 0x77}},
         {"bConfirmPIN", offsetof(PIN_MODIFY_STRUCTURE, bConfirmPIN), 1, {0x99}},
         {"bEntryValidationCondition", offsetof(PIN_MODIFY_STRUCTURE, bEntryValidationCondition), 1, {0xAA}},
         {"bNumberMessage", offsetof(PIN_MODIFY_STRUCTURE, bNumberMessage), 1, {0xBB}},
-        {"wLangId", offsetof(PIN_MODIFY_STRUCTURE, wLangId), 2, {0xCC, 0xDD}},
+        {"wLangId", offsetof(PIN_MODIFY_STRUCTURE, wLangId), 2, {0xDD, 0xCC}},
         {"bMsgIndex1", offsetof(PIN_MODIFY_STRUCTURE, bMsgIndex1), 1, {0xE1}},
         {"bMsgIndex2", offsetof(PIN_MODIFY_STRUCTURE, bMsgIndex2), 1, {0xE2}},
         {"bMsgIndex3", offsetof(PIN_MODIFY_STRUCTURE, bMsgIndex3), 1, {0xE3}},
@@ -216,11 +235,11 @@ TEST(PinRequests, OddFieldTextShiftsThePairing)
         ByteVec expected;
     } cases[] = {
         // "5" "82" "04" ...: 21 digits, read as 05 82 04 ...
-        {"5", "82", {0x05, 0x82, 0x04, 0x00, 0x04, 0x04, 0x02, 0x00, 0x04, 0x09, 0x00}},
+        {"5", "82", {0x05, 0x82, 0x04, 0x00, 0x04, 0x04, 0x02, 0x00, 0x09, 0x04, 0x00}},
         // "12" "8" "04" ...: "0" "12804..." reads 01 28 04 ...: bTimeOut is lost
-        {"12", "8", {0x01, 0x28, 0x04, 0x00, 0x04, 0x04, 0x02, 0x00, 0x04, 0x09, 0x00}},
+        {"12", "8", {0x01, 0x28, 0x04, 0x00, 0x04, 0x04, 0x02, 0x00, 0x09, 0x04, 0x00}},
         // Two odd fields pair up again after the second one.
-        {"1", "2", {0x12, 0x04, 0x00, 0x04, 0x04, 0x02, 0x00, 0x04, 0x09, 0x00}},
+        {"1", "2", {0x12, 0x04, 0x00, 0x04, 0x04, 0x02, 0x00, 0x09, 0x04, 0x00}},
     };
     for (const auto& c : cases) {
         VerifyPinFields f;

@@ -30,8 +30,15 @@
 # refused (pcscd ignores files whose names begin with a dot).
 # Timeout: $PCSCD_START_TIMEOUT_MS (default 10000).
 #
+# The emulated serial CCID PIN pad: when <conf-dir> holds a file .ccid-pinpad
+# naming a scenario, the emulator ($CCID_PINPAD, default
+# <conf-dir>/../ccid-serial-pinpad) is started on it before pcscd and stopped
+# after it; its pseudo-terminal replaces @CCID_PTY@ in the configuration copy
+# and is exported as $CCID_PINPAD_PTY. It logs to $PCSCD_LOG.
+#
 # Extra pcscd options: $PCSCD_FLAGS (for example "-d" for its debug log).
 # $PCSCD_KEEP_LOG=<file>: copy pcscd's log there when the run ends.
+# $PCSCD_KEEP_FAILED_LOG=<file>: the same, only when the command failed.
 # When the command fails, the tail of pcscd's log is printed to stderr.
 #
 # Root is needed for the namespaces. A normal user can run the tests with
@@ -114,6 +121,35 @@ if [ -d "$simdir/state" ]; then
     rm -rf "$saved"
 fi
 
+ccid_pid=
+stop_ccid_pinpad() {
+    if [ -n "$ccid_pid" ]; then
+        kill "$ccid_pid" 2>/dev/null
+        wait "$ccid_pid" 2>/dev/null
+        ccid_pid=
+    fi
+}
+trap stop_ccid_pinpad EXIT
+if [ -f "$PCSCD_CONF_DIR/.ccid-pinpad" ]; then
+    ccid_scenario=$(head -n 1 "$PCSCD_CONF_DIR/.ccid-pinpad")
+    ccid_bin="${CCID_PINPAD:-$simdir/ccid-serial-pinpad}"
+    [ -x "$ccid_bin" ] || fail "CCID PIN pad emulator not found at $ccid_bin (build the ccid-serial-pinpad target)"
+    "$ccid_bin" "$ccid_scenario" "$PCSCD_BENCH_DIR/ccid-pty" >>"$PCSCD_LOG" 2>&1 </dev/null &
+    ccid_pid=$!
+    for _ in $(seq 50); do
+        [ -s "$PCSCD_BENCH_DIR/ccid-pty" ] && break
+        kill -0 "$ccid_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    CCID_PINPAD_PTY=$(cat "$PCSCD_BENCH_DIR/ccid-pty" 2>/dev/null)
+    if [ -z "$CCID_PINPAD_PTY" ]; then
+        cat "$PCSCD_LOG" >&2
+        fail "the CCID PIN pad emulator did not start"
+    fi
+    export CCID_PINPAD_PTY
+    sed -i "s|@CCID_PTY@|$CCID_PINPAD_PTY|g" "$PCSCD_CONF_DIR"/*
+fi
+
 if [ -f "$conf/.expected-readers" ]; then
     expected=$(tr -cd '0-9' < "$conf/.expected-readers")
 else
@@ -140,9 +176,13 @@ if [ -n "$current" ] && ! kill -0 "$current" 2>/dev/null; then
     [ $rc -eq 0 ] && rc=1
 fi
 pcscd_stop
+stop_ccid_pinpad
 if [ $rc -ne 0 ]; then
     echo "with-private-pcscd: command exited with $rc; last lines of $PCSCD_LOG:" >&2
     tail -n 40 "$PCSCD_LOG" >&2
+    if [ -n "${PCSCD_KEEP_FAILED_LOG:-}" ]; then
+        cp "$PCSCD_LOG" "$PCSCD_KEEP_FAILED_LOG" && echo "with-private-pcscd: whole log kept in $PCSCD_KEEP_FAILED_LOG" >&2
+    fi
 fi
 [ -n "${PCSCD_KEEP_LOG:-}" ] && cp "$PCSCD_LOG" "$PCSCD_KEEP_LOG"
 exit $rc

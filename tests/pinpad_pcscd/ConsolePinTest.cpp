@@ -101,7 +101,7 @@ TEST_F(ConsolePin, VerifyDirectWithTheRightPinGives9000) {
     EXPECT_EQ(StatusLine(dlg), Success());
     // The reader got the 19-byte head and the APDU; the card got the PIN the pad's user typed.
     EXPECT_EQ(Seen("Control 42330006"),
-              std::vector<std::string>{"Control 42330006 00 00 82 04 00 04 04 02 00 04 09 00 00 00 00 09 00 00 00 "
+              std::vector<std::string>{"Control 42330006 00 00 82 04 00 04 04 02 00 09 04 00 00 00 00 09 00 00 00 "
                                        "00 20 00 01 04 00 00 00 00"});
     EXPECT_EQ(Seen("PinTransmit"), std::vector<std::string>{"PinTransmit 00 20 00 01 04 31 32 33 34"});
     // The record: operation name, the command field's text, the answer.
@@ -176,7 +176,7 @@ TEST_F(ConsolePin, VendorVerifyShowsThePromptWhileThePadWaits) {
     EXPECT_EQ(OpenWindow<CPinPromptDlg>(), nullptr);
     EXPECT_EQ(Response(dlg), "90 00 ");
     EXPECT_EQ(Seen("Control 4200080A"),
-              std::vector<std::string>{"Control 4200080A 00 82 04 00 04 04 02 00 04 09 00 00 20 00 01 04 00 00 00 00"});
+              std::vector<std::string>{"Control 4200080A 00 82 04 00 04 04 02 00 09 04 00 00 20 00 01 04 00 00 00 00"});
     EXPECT_TRUE(Seen("Transmit").empty());
     EXPECT_NE(LogBytes().find("[Command]\r\nSCardVerifyPinControl\r\n"), std::string::npos);
 }
@@ -298,6 +298,26 @@ TEST_F(ConsolePin, ModifyStartFollowsThreeEntriesThenFinish) {
     EXPECT_EQ(Response(dlg), "90 00 ");
     EXPECT_EQ(Seen("PinTransmit"),
               std::vector<std::string>{"PinTransmit 00 24 00 01 0C 31 32 33 34 FF FF FF FF 35 36 37 38"});
+}
+
+// The pad's user is slow and the console's user clicks again meanwhile, a
+// double click among it: the card sees one try, and the console says it waits.
+TEST_F(ConsolePin, ClicksDuringASlowPinEntryAreNotFurtherTries) {
+    ASSERT_TRUE(ChooseControl(dlg, "FEATURE_VERIFY_PIN_DIRECT"));
+    TypeCommand(dlg, kVerifyApdu);
+    std::string statusMeanwhile;
+    QTimer::singleShot(400, [&] {
+        statusMeanwhile = StatusLine(dlg);
+        QAbstractButton* button = Button(dlg, IDC_CONTROL);
+        QTest::mouseDClick(button, Qt::LeftButton, {}, button->rect().center());
+        Press(dlg, IDC_CONTROL);
+    });
+    Press(dlg, IDC_CONTROL);
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(statusMeanwhile, "Waiting for the reader: PIN entry on its keypad...");
+    EXPECT_EQ(Response(dlg), "63 C2 ");
+    EXPECT_EQ(Seen("Control 42330006").size(), 1u);
+    EXPECT_EQ(Seen("PinTransmit"), std::vector<std::string>{"PinTransmit 00 20 00 01 04 39 39 39 39"});
 }
 
 }  // namespace
