@@ -346,14 +346,13 @@ void CConsoleDlg::RefreshWindow(bool withResponse) {
     // A player refreshes twice per command, mostly with the texts already
     // shown; a control is only touched when the push would change it, as
     // every touch lays it out and repaints it.
-    GetResultText(static_cast<std::uint32_t>(m_lastResult), m_statusText);
-    const QString status = ToQString(m_statusText);
+    const QString status = ToQString(m_session.StatusLineText());
     if (!LineShows(m_statusLine, status, 0)) {
         m_statusLine->setText(status);
         m_statusLine->setCursorPosition(0);
     }
-    if (withResponse) ShowResponse(ToQString(m_responseText));
-    const QString name = ToQString(m_commandName);
+    if (withResponse) ShowResponse(ToQString(m_session.ResponseText()));
+    const QString name = ToQString(m_session.CommandName());
     if (!LineShows(m_commandNameField, name, name.size())) m_commandNameField->setText(name);
 }
 

@@ -17,8 +17,8 @@ CPinExchange& CConsoleDlg::PinExchange() {
         m_pinExchange->SetOnWindowState([this](bool open) { m_featureWindowOpen = open; });
         m_pinExchange->SetKeyLoop(
             [this](DWORD code) {
-                return m_features.m_keyPollingSupported &&
-                       (code == m_features.CodeOf(kVerifyPinStart) || code == m_features.CodeOf(kModifyPinStart));
+                return m_session.Features().m_keyPollingSupported &&
+                       (code == m_session.Features().CodeOf(kVerifyPinStart) || code == m_session.Features().CodeOf(kModifyPinStart));
             },
             [this](std::uint8_t entries, std::uint8_t validation, const std::uint8_t* maxExtra) {
                 RunKeyLoop(entries, validation, maxExtra);
@@ -60,7 +60,7 @@ int CConsoleDlg::ModifyPinPcscV2(DWORD code) {
 void CConsoleDlg::RunKeyLoop(std::uint8_t entries, std::uint8_t validation, const std::uint8_t* maxExtra) {
     // The selection of the _START code opened "Get Key Pressed"; a user who
     // closed it meanwhile gets it back, since the keys are to be followed.
-    if (!m_keyHistoryWindow) OpenKeyHistoryWindow(m_features.CodeOf(kGetKeyPressed));
+    if (!m_keyHistoryWindow) OpenKeyHistoryWindow(m_session.Features().CodeOf(kGetKeyPressed));
     if (auto* history = qobject_cast<CKeyHistoryDlg*>(m_keyHistoryWindow.data()))
         history->PollKeys(entries, validation, maxExtra);  // reports its own last result
 }

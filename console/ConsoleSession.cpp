@@ -10,6 +10,11 @@
 
 using namespace features;
 
+const std::string& ConsoleSession::StatusLineText() {
+    GetResultText(static_cast<std::uint32_t>(m_lastResult), m_statusText);
+    return m_statusText;
+}
+
 void ConsoleSession::ShowInStatusLine(std::string text) {
     m_statusText = std::move(text);
     m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
@@ -44,6 +49,10 @@ void ConsoleSession::CloseLog() {
     if (m_logEnabled) m_logFile.CloseLog();
 }
 
+void ConsoleSession::CloseAnyLog() {
+    if (m_logFile.IsOpen()) m_logFile.CloseLog();
+}
+
 void ConsoleSession::ReportLogFailure(LogFailure failure) const {
     if (failure != LogFailure::None && m_reportLogFailure) m_reportLogFailure(failure);
 }
@@ -57,6 +66,7 @@ const ExchangeOutcome& ConsoleSession::Conclude(ExchangePath path, std::string_v
     if (m_outcome.showsResponse) {
         if (m_outcome.toStatusLine) {
             ShowInStatusLine(m_outcome.shownText);
+            if (m_outcome.clearsResponse) m_responseText.clear();
         } else {
             m_responseText = m_outcome.shownText;
         }
@@ -79,8 +89,10 @@ bool ConsoleSession::SendControl(std::string_view commandText) {
     m_commandText = std::string(commandText);
     std::vector<std::uint8_t> input;
     if (!ControlInput(m_commandText, input)) {
-        // More than the input buffer holds: nothing goes to the reader.
+        // More than the input buffer holds: nothing goes to the reader, and
+        // the previous answer is not this command's.
         ShowInStatusLine(std::string(kCommandTooLong));
+        m_responseText.clear();
         return false;
     }
     std::array<std::uint8_t, kControlAnswerSize> answer{};

@@ -38,6 +38,9 @@ public:
     void SetLastResult(PcscResult result) { m_lastResult = result; }
     const std::string& StatusText() const { return m_statusText; }
     void SetStatusText(std::string text) { m_statusText = std::move(text); }
+    // The status line's text: that of the last result, or the status text
+    // as it is after KEEP_STATUS_TEXT.
+    const std::string& StatusLineText();
     // A text of its own in the status line, kept over the refresh.
     void ShowInStatusLine(std::string text);
 
@@ -65,6 +68,8 @@ public:
     void SetLogEnabled(bool enabled) { m_logEnabled = enabled; }
     void OpenLog();
     void CloseLog();
+    // Closes a log left open, whatever logging says now (the window is closing).
+    void CloseAnyLog();
     CLogFile* Log() { return m_logEnabled ? &m_logFile : nullptr; }
     void ReportLogFailure(LogFailure failure) const;
 

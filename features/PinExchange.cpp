@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr char kFailedAnswer[] = "xx xx xx xx xx";
 // After starting the worker the window thread waits this long before it
 // looks at the worker again.
 constexpr int kWorkerStartWaitMs = 500;
@@ -159,8 +158,8 @@ int CPinExchange::ModifyPinVendor() {
 int CPinExchange::PcscExchange(DWORD controlCode, const std::string& structureText, std::string_view logName,
                                const std::string& entriesText, const std::string& validationText,
                                const std::string& maxExtraText) {
-    m_console.m_commandText = m_console.m_commandField->GetText();
-    const std::string requestText = PcscRequestText(structureText, m_console.m_commandText);
+    m_console.m_session.SetCommandText(m_console.m_commandField->GetText());
+    const std::string requestText = PcscRequestText(structureText, m_console.m_session.CommandText());
     m_request = ConvertPinRequest(requestText);
     if (m_request.tooLong) {
         Refuse((requestText.size() + 1) / 2);
@@ -171,7 +170,7 @@ int CPinExchange::PcscExchange(DWORD controlCode, const std::string& structureTe
     // worker, so the window keeps painting and a click meanwhile is dropped.
     const PcscResult result = RunWorker(controlCode, kPcscPinAnswerSize, 0);
     const DWORD returned = m_params.returned;
-    m_console.m_lastResult = result;
+    m_console.m_session.SetLastResult(result);
     if (m_closeAfterJoin) {
         // The console is to close: no key loop after this exchange.
         Finish(logName, result, m_answer.data(), std::min<unsigned>(returned, kPcscPinAnswerSize));
@@ -193,8 +192,8 @@ int CPinExchange::PcscExchange(DWORD controlCode, const std::string& structureTe
 }
 
 int CPinExchange::VendorExchange(DWORD controlCode, const std::string& structureText, std::string_view logName) {
-    m_console.m_commandText = m_console.m_commandField->GetText();
-    const std::string requestText = VendorRequestText(structureText, m_console.m_commandText);
+    m_console.m_session.SetCommandText(m_console.m_commandField->GetText());
+    const std::string requestText = VendorRequestText(structureText, m_console.m_session.CommandText());
     m_request = ConvertPinRequest(requestText);
     if (m_request.tooLong) {
         Refuse((requestText.size() + 1) / 2);
@@ -213,9 +212,9 @@ int CPinExchange::VendorExchange(DWORD controlCode, const std::string& structure
 }
 
 PcscResult CPinExchange::RunWorker(DWORD controlCode, DWORD answerSize, int startWaitMs) {
-    m_console.m_lastResult = 0;
-    m_console.m_statusText = std::string(kPinExchangeRunningText);
-    m_console.m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
+    m_console.m_session.SetLastResult(0);
+    m_console.m_session.SetStatusText(std::string(kPinExchangeRunningText));
+    m_console.m_session.SetLastResult(static_cast<PcscResult>(KEEP_STATUS_TEXT));
     m_console.RefreshWindow();
     {
         ConsoleInputBlock block(&m_console);
@@ -229,7 +228,7 @@ PcscResult CPinExchange::RunWorker(DWORD controlCode, DWORD answerSize, int star
         // not handled as new presses once the block is gone.
         PumpMessages();
     }
-    m_console.m_lastResult = m_params.result.load();
+    m_console.m_session.SetLastResult(m_params.result.load());
     return m_params.result.load();
 }
 
@@ -242,7 +241,7 @@ void CPinExchange::CloseAfterJoin() {
 
 void CPinExchange::StartPinWorker(DWORD controlCode, DWORD answerSize, int startWaitMs) {
     m_params.done.store(0);
-    m_params.reader = &m_console.m_reader;
+    m_params.reader = &m_console.m_session.Link();
     m_params.controlCode = controlCode;
     m_params.request = m_request.bytes.data();
     m_params.requestLength = m_request.count;
@@ -265,21 +264,15 @@ void CPinExchange::Finish(std::string_view logName, PcscResult result, const std
     // The console was closed during the key loop: its log is shut and its
     // window gone; there is no one left to show the answer to.
     if (m_console.m_closing) return;
-    std::string logAnswer;
-    if (result == SCARD_S_SUCCESS) {
-        m_console.m_responseText = CHexCodec().BytesToHex(count, answer);
-        logAnswer = m_console.m_responseText;
-    } else {
-        m_console.m_responseText = kFailedAnswer;
-        GetResultText(static_cast<std::uint32_t>(result), logAnswer);
-    }
-    if (m_console.m_logEnabled)
-        m_console.ShowLogFailure(m_console.m_logFile.WriteRecord(logName, m_console.m_commandText, logAnswer));
+    // The status line keeps what the exchange (or its key loop) left there.
+    const PcscResult shown = m_console.m_session.LastResult();
+    m_console.m_session.Conclude(ExchangePath::SecurePin, logName, result, answer, count);
+    m_console.m_session.SetLastResult(shown);
     m_console.RefreshWindow();
 }
 
 void CPinExchange::Refuse(std::size_t byteCount) {
-    m_console.m_statusText = PinRequestTooLongText(byteCount);
-    m_console.m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
+    m_console.m_session.SetStatusText(PinRequestTooLongText(byteCount));
+    m_console.m_session.SetLastResult(static_cast<PcscResult>(KEEP_STATUS_TEXT));
     m_console.RefreshWindow();
 }

@@ -28,6 +28,7 @@ ExchangeOutcome ConcludeExchange(ExchangePath path, std::string_view operation, 
     case ExchangePath::StandardAttribute:
     case ExchangePath::VendorAttribute:
         outcome.toStatusLine = ok;
+        outcome.clearsResponse = ok && path == ExchangePath::StandardAttribute;
         outcome.shownText = ok ? std::string(value) : kFailedAnswer;
         break;
     case ExchangePath::Apdu:

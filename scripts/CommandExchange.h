@@ -39,6 +39,7 @@ struct ExchangeOutcome {
     std::string answerText;     // what the log record holds as its answer
     std::string shownText;      // what the response field (or, with toStatusLine, the status line) shows
     bool toStatusLine = false;  // an attribute's value: the response field keeps its text
+    bool clearsResponse = false;  // a standard attribute read: an earlier failure's mark goes
     bool showsResponse = true;  // false: neither field changes (a status record)
     bool stored = false;        // the answer replaces the last-response store
     LogFailure logFailure = LogFailure::None;

@@ -176,7 +176,7 @@ protected:
     }
     void CheckPlayCommands() {
         Click(*m_dlg, IDC_PLAY_COMMANDS);
-        ASSERT_TRUE(m_dlg->m_playCommands);
+        ASSERT_TRUE(m_dlg->PlayCommands());
     }
     // The commands that reached the card since the mark.
     std::vector<std::string> Sent() {

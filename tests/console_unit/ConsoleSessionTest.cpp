@@ -115,7 +115,7 @@ TEST_F(ConsoleSessionTest, EachExchangeShowsKeepsAndSends) {
         {"transmit failure", kRemoved, {}, transmit, "xx xx xx xx xx", "", 0, {0x00, 0xA4}},
         {"control", SCARD_S_SUCCESS, {0x90, 0x00}, control, "90 00 ", "", 2, {0x01, 0x02}},
         {"control failure", kRemoved, {}, control, "xx xx xx xx xx", "", 0, {0x01, 0x02}},
-        {"attribute", SCARD_S_SUCCESS, {'A', 'B', 0}, attribute, "old", "AB", 1, {}},
+        {"attribute", SCARD_S_SUCCESS, {'A', 'B', 0}, attribute, "", "AB", 1, {}},
         {"attribute failure", kRemoved, {}, attribute, "xx xx xx xx xx", "", 1, {}},
         {"vendor attribute", SCARD_S_SUCCESS, {'T', 'A', 'V', 0}, vendor, "old", "TAV", 4, {0x90, 0x01, 0x07, 0x00}},
         // Other makers' readers: the reader's name stands in, and the read counts as done.
@@ -150,6 +150,7 @@ TEST_F(ConsoleSessionTest, AnOverlongControlIsRefusedUnsent) {
     EXPECT_EQ(g.cardCalls, 0);
     EXPECT_EQ(session.StatusText(), features::kCommandTooLong);
     EXPECT_EQ(session.LastResult(), static_cast<PcscResult>(KEEP_STATUS_TEXT));
+    EXPECT_EQ(session.ResponseText(), "");
 }
 
 TEST_F(ConsoleSessionTest, StatusKeepsTheAtrAndItsRecord) {
