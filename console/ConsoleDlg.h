@@ -45,7 +45,6 @@ class CFeatureWindow;
 
 class CConsoleDlg : public QDialog {
     Q_OBJECT
-    friend class CPinExchange;  // the secure PIN exchanges read the command field and write the log
 
 public:
     explicit CConsoleDlg(QWidget* parent = nullptr);

@@ -6,12 +6,31 @@
 #include "features/ModifyPinDlg.h"
 #include "features/PinExchange.h"
 #include "features/VerifyPinDlg.h"
+#include "widgets/MaskedEdit.h"
 
 using namespace features;
 
 CPinExchange& CConsoleDlg::PinExchange() {
     if (!m_pinExchange) {
-        m_pinExchange = std::make_unique<CPinExchange>(*this);
+        PinConsole console;
+        console.window = this;
+        console.link = &m_session.Link();
+        console.readCommand = [this] {
+            m_session.SetCommandText(m_commandField->GetText());
+            return m_session.CommandText();
+        };
+        console.setResult = [this](PcscResult result) { m_session.SetLastResult(result); };
+        console.showStatus = [this](std::string text) { m_session.ShowInStatusLine(std::move(text)); };
+        console.conclude = [this](std::string_view logName, PcscResult result, const std::uint8_t* answer,
+                                  unsigned count) {
+            // The status line keeps what the exchange (or its key loop) left there.
+            const PcscResult shown = m_session.LastResult();
+            m_session.Conclude(ExchangePath::SecurePin, logName, result, answer, count);
+            m_session.SetLastResult(shown);
+        };
+        console.refresh = [this] { RefreshWindow(); };
+        console.closing = [this] { return m_closing; };
+        m_pinExchange = std::make_unique<CPinExchange>(std::move(console));
         // Closing a PIN window clears the one-selection flag; opening one
         // (also by a first "SCardControl" press) sets it.
         m_pinExchange->SetOnWindowState([this](bool open) { m_featureWindowOpen = open; });
