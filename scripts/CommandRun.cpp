@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "scripts/CommandRun.h"
 
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 #include <thread>
 
 #include "carddata/HexCodec.h"
+#include "carddata/JsonText.h"
 #include "carddata/StatusWords.h"
 #include "readerlink/Cp1252.h"
 #include "readerlink/ResultText.h"
@@ -24,24 +26,6 @@ std::string TrimRight(std::string text) {
 }
 
 std::string Utf8(std::string_view cp1252) { return Cp1252ToUtf8(cp1252); }
-
-std::string JsonString(std::string_view utf8) {
-    std::string out = "\"";
-    for (char c : utf8) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 bool ParseUnsigned(const std::string& text, unsigned long max, unsigned long& value) {
     if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;

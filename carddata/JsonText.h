@@ -1,0 +1,10 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// JSON string literals for the programs' --json output.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The text quoted, with quotes, backslashes and control characters escaped.
+// The text must already be UTF-8.
+std::string JsonString(std::string_view utf8);
