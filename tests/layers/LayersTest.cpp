@@ -19,7 +19,9 @@ namespace {
 // The folders each folder may include from (its own is always allowed):
 // readerlink < carddata < scripts, features < console; the widget kit serves
 // every window and sits on the codec and the entry mask; bootdev < readerctl,
-// firmloader. Tests and benchmarks sit on top; nothing includes tests/.
+// firmloader; the readerctl program takes its hex and JSON text from
+// carddata, which needs no PC/SC. Tests and benchmarks sit on top; nothing
+// includes tests/.
 const std::map<std::string, std::set<std::string>> kMayInclude = {
     {"readerlink", {}},
     {"carddata", {"readerlink"}},
@@ -28,7 +30,7 @@ const std::map<std::string, std::set<std::string>> kMayInclude = {
     {"features", {"readerlink", "carddata", "widgets"}},
     {"console", {"readerlink", "carddata", "scripts", "features", "widgets"}},
     {"bootdev", {}},
-    {"readerctl", {"bootdev"}},
+    {"readerctl", {"bootdev", "carddata"}},  // the tool's hex and JSON text
     {"firmloader", {"bootdev", "widgets"}},
     {"simreader", {}},
     {"resources", {}},
