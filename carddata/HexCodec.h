@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-// Value of one hexadecimal digit (either case), or -1 for any other character.
+// A hexadecimal digit's value (either case), or -1 for any other character.
 int HexDigitValue(char c);
 
 class CHexCodec {

@@ -1,22 +1,10 @@
 // SPDX-License-Identifier: BSD-3-Clause
 #include "carddata/JsonText.h"
 
-#include <cstdio>
+#include <nlohmann/json.hpp>
 
 std::string JsonString(std::string_view utf8) {
-    std::string out = "\"";
-    for (char c : utf8) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    // Bytes that are not UTF-8 after all become U+FFFD rather than an exception.
+    using Json = nlohmann::json;
+    return Json(std::string(utf8)).dump(-1, ' ', false, Json::error_handler_t::replace);
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
-// The text quoted, with quotes, backslashes and control characters escaped.
-// The text must already be UTF-8.
+// The text quoted, with quotes, backslashes and control characters escaped
+// (by nlohmann-json). The text should already be UTF-8; bytes that are not
+// become U+FFFD.
 std::string JsonString(std::string_view utf8);

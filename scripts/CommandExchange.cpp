@@ -59,16 +59,27 @@ ExchangeOutcome ConcludeExchange(ExchangePath path, std::string_view operation, 
 }
 
 ExchangeOutcome ExchangeCommandText(CReaderLink& link, std::string_view commandText, CLogFile* log) {
+    std::array<std::uint8_t, ExchangeOutcome::kBufferSize> bytes{};
+    unsigned length = 0;
+    CHexCodec().HexToBytes(commandText, bytes.data(), bytes.size(), length);
+    return ExchangeCommandBytes(link, bytes.data(), length, commandText, log);
+}
+
+ExchangeOutcome ExchangeCommandBytes(CReaderLink& link, const std::uint8_t* bytes, unsigned length,
+                                     std::string_view commandText, CLogFile* log) {
     std::array<std::uint8_t, ExchangeOutcome::kBufferSize> sent{};
-    unsigned sentLength = 0;
-    CHexCodec().HexToBytes(commandText, sent.data(), sent.size(), sentLength);
+    const unsigned sentLength = std::min<unsigned>(length, static_cast<unsigned>(sent.size()));
+    std::copy_n(bytes, sentLength, sent.data());
 
     std::array<std::uint8_t, ExchangeOutcome::kBufferSize> answer{};
     DWORD receiveLength = static_cast<DWORD>(answer.size());
+    const auto before = std::chrono::steady_clock::now();
     const PcscResult result = link.Transmit(sent.data(), sentLength, answer.data(), &receiveLength);
+    const auto roundTrip = std::chrono::steady_clock::now() - before;
     ExchangeOutcome outcome = ConcludeExchange(ExchangePath::Apdu, "SCardTransmit", commandText, result,
                                                answer.data(), static_cast<unsigned>(receiveLength), log);
     outcome.sent = sent;
     outcome.sentLength = sentLength;
+    outcome.roundTrip = roundTrip;
     return outcome;
 }

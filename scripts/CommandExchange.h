@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -43,6 +44,7 @@ struct ExchangeOutcome {
     bool showsResponse = true;  // false: neither field changes (a status record)
     bool stored = false;        // the answer replaces the last-response store
     LogFailure logFailure = LogFailure::None;
+    std::chrono::nanoseconds roundTrip{0};  // SCardTransmit alone, by the steady clock
 };
 
 // Concludes one exchange. operation names the log record (unused for
@@ -54,3 +56,7 @@ ExchangeOutcome ConcludeExchange(ExchangePath path, std::string_view operation, 
 
 // log: null when logging is off.
 ExchangeOutcome ExchangeCommandText(CReaderLink& link, std::string_view commandText, CLogFile* log);
+// The same for bytes already read from commandText (a player that sends the
+// same texts many times reads each once).
+ExchangeOutcome ExchangeCommandBytes(CReaderLink& link, const std::uint8_t* bytes, unsigned length,
+                                     std::string_view commandText, CLogFile* log);
