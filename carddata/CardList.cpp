@@ -6,6 +6,7 @@
 #include <fstream>
 #include <utility>
 
+#include "carddata/HexCodec.h"
 #include "readerlink/Cp1252.h"
 
 namespace {
@@ -14,13 +15,6 @@ namespace {
 // patterns with '*', as no fixed pattern can be that long.
 constexpr std::size_t kIndexedBytes = kCardListMaxPatternDigits / 2;
 constexpr std::size_t kMaxElements = kCardListMaxPatternDigits + kCardListMaxRepeats;
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -169,7 +163,7 @@ bool CCardList::ParsePattern(std::string_view line, Entry& entry) {
         const char c = line[i];
         if (IsBlank(c)) continue;
         Element element;
-        if (const int value = HexValue(c); value >= 0) {
+        if (const int value = HexDigitValue(c); value >= 0) {
             element.digits = static_cast<std::uint16_t>(1u << value);
         } else if (c == '.') {
             element.digits = 0xFFFF;
@@ -179,11 +173,11 @@ bool CCardList::ParsePattern(std::string_view line, Entry& entry) {
             const std::string_view set = line.substr(i + 1, close - i - 1);
             for (std::size_t j = 0; j < set.size(); ++j) {
                 if (set[j] == ',' || IsBlank(set[j])) continue;
-                const int low = HexValue(set[j]);
+                const int low = HexDigitValue(set[j]);
                 if (low < 0) return false;
                 int high = low;
                 if (j + 2 < set.size() && set[j + 1] == '-') {
-                    high = HexValue(set[j + 2]);
+                    high = HexDigitValue(set[j + 2]);
                     if (high < low) return false;  // also a non-digit (-1)
                     j += 2;
                 }

@@ -8,44 +8,27 @@
 
 #include "console/ConsoleDlg.h"
 #include "console/ConsoleTexts.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "console/StatusTree.h"
-#include "console/VendorAttribute.h"
+#include "features/VendorAttribute.h"
 #include "widgets/MaskedEdit.h"
 
 using namespace console;
 
 namespace {
-constexpr DWORD kDefaultParameters = 0x80000000u;  // bit 31 of the protocol mask
 constexpr DWORD kBothProtocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1;
 }  // namespace
 
-void CConsoleDlg::ShowCommandArea(bool show) {
-    SetVisible({IDC_COMMAND_NAME, IDC_COMMAND_NAME_LABEL, IDC_COMMAND, IDC_RESPONSE, IDC_CONTROL_CODES,
-                IDC_ADD_COMMAND},
-               show);
-}
-
-void CConsoleDlg::ShowConnectOptions(bool show) {
-    SetVisible({IDC_SHARE_DIRECT, IDC_SHARE_SHARED, IDC_SHARE_EXCLUSIVE, IDC_PROTOCOL_T0, IDC_PROTOCOL_T1,
-                IDC_OPTIMAL, IDC_DEFAULT},
-               show);
-}
-
-void CConsoleDlg::EnableShareBoxes(bool enable) {
-    SetEnabled({IDC_SHARE_DIRECT, IDC_SHARE_EXCLUSIVE, IDC_SHARE_SHARED}, enable);
-}
-
 void CConsoleDlg::ShowConnectState(DWORD protocols) {
-    if (m_shareMode == SCARD_SHARE_DIRECT) {
+    if (m_session.ShareMode() == SCARD_SHARE_DIRECT) {
         m_shareDirect->setChecked(true);
         SetEnabled({IDC_SHARE_SHARED, IDC_SHARE_EXCLUSIVE}, false);
         return;
     }
     m_shareDirect->setChecked(false);
     m_shareDirect->setEnabled(false);
-    if (m_shareMode == SCARD_SHARE_EXCLUSIVE) {
+    if (m_session.ShareMode() == SCARD_SHARE_EXCLUSIVE) {
         m_shareExclusive->setChecked(true);
         m_shareShared->setEnabled(false);
     } else {
@@ -71,20 +54,20 @@ void CConsoleDlg::RegisterDeviceNotification() {
 }
 
 void CConsoleDlg::FillReaderList() {
-    for (int slot = 0; slot < m_reader.GetReaderCount(); ++slot) m_readerList->addItem(ToQString(m_reader.ReaderName(slot)));
-    m_readerList->setCurrentIndex(m_selectedReader < m_readerList->count() ? m_selectedReader : -1);
+    for (int slot = 0; slot < m_session.Link().GetReaderCount(); ++slot) m_readerList->addItem(ToQString(m_session.Link().ReaderName(slot)));
+    m_readerList->setCurrentIndex(m_session.SelectedReader() < m_readerList->count() ? m_session.SelectedReader() : -1);
 }
 
 void CConsoleDlg::RefreshReaderList() {
     // The context being replaced has no card connection left on it: release
     // it, or every disconnect and every reader arrival would leave one more
     // context behind in the resource manager.
-    m_reader.ReleaseContext();
-    m_lastResult = m_reader.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr);
-    m_reader.SetMaxReaders(kReaderSlots);
+    m_session.Link().ReleaseContext();
+    m_session.SetLastResult(m_session.Link().EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr));
+    m_session.Link().SetMaxReaders(kReaderSlots);
     m_readerList->clear();
-    m_lastResult = m_reader.ListReaders(nullptr);
-    if (m_lastResult != SCARD_S_SUCCESS) return;
+    m_session.SetLastResult(m_session.Link().ListReaders(nullptr));
+    if (m_session.LastResult() != SCARD_S_SUCCESS) return;
     FillReaderList();
 }
 
@@ -92,34 +75,29 @@ void CConsoleDlg::OnReadersChanged() {
     // A reader came or went. Only an open context without a card connection
     // follows it: a refresh makes a new context, which must not happen
     // behind a connection or after the context was released.
-    if (m_closing || !m_followDeviceChanges || !ContextEstablished() || !IsEnabled(IDC_CONNECT)) return;
+    if (m_closing || !m_session.FollowDeviceChanges() || !ContextEstablished() || !IsEnabled(IDC_CONNECT)) return;
     RefreshReaderList();
 }
 
 void CConsoleDlg::OnEstablishContext() {
     RegisterDeviceNotification();
-    m_lastResult = m_reader.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr);
-    m_statusTree->setVisible(false);
-    SetVisible({IDC_PICTURE_CARD}, true);  // a typed ATR's tree may have covered it
-    m_commandName.clear();
-    m_commandText.clear();
-    m_reader.SetMaxReaders(kReaderSlots);
+    m_session.SetLastResult(m_session.Link().EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr));
+    ApplyControlChanges(ConnectionStep::Establishing);  // a typed ATR's tree may have covered the picture
+    m_session.SetCommandName({});
+    m_session.SetCommandText({});
+    m_session.Link().SetMaxReaders(kReaderSlots);
     m_readerList->clear();
-    m_lastResult = m_reader.ListReaders(nullptr);
-    if (m_lastResult != SCARD_S_SUCCESS) {
+    m_session.SetLastResult(m_session.Link().ListReaders(nullptr));
+    if (m_session.LastResult() != SCARD_S_SUCCESS) {
         // The window stays without a context, so none is kept open behind it;
         // the status line shows the listing's result.
-        m_reader.ReleaseContext();
+        m_session.Link().ReleaseContext();
         RefreshWindow();
         return;
     }
     FillReaderList();
-    ShowConnectOptions(true);
-    ShowConnectState(m_preferredProtocols);
-    EnableShareBoxes(true);
-    SetEnabled({IDC_RELEASE, IDC_CONNECT}, true);
-    SetEnabled({IDC_ESTABLISH}, false);
-    SetVisible({IDC_READER_LIST, IDC_READER_LABEL}, true);
+    ShowConnectState(m_session.PreferredProtocols());
+    ApplyControlChanges(ConnectionStep::Established);
     SetUseLogFileEnabled(false);
     OpenLogFile();
     RefreshWindow();
@@ -128,44 +106,40 @@ void CConsoleDlg::OnEstablishContext() {
 void CConsoleDlg::RelabelReaderList() {
     const std::string selected = FromQString(m_readerList->currentText());
     m_readerList->clear();
-    for (int slot = 0; slot < m_reader.GetReaderCount(); ++slot) {
-        const std::string name = m_reader.ReaderName(slot);
-        m_readerList->addItem(ToQString(name == selected ? ReaderWithFeatures(name, m_featureCount) : name));
+    for (int slot = 0; slot < m_session.Link().GetReaderCount(); ++slot) {
+        const std::string name = m_session.Link().ReaderName(slot);
+        m_readerList->addItem(ToQString(name == selected ? ReaderWithFeatures(name, m_session.FeatureCount()) : name));
     }
-    m_readerList->setCurrentIndex(m_selectedReader < m_readerList->count() ? m_selectedReader : -1);
+    m_readerList->setCurrentIndex(m_session.SelectedReader() < m_readerList->count() ? m_session.SelectedReader() : -1);
 }
 
 void CConsoleDlg::OnConnect() {
     DWORD activeProtocol = 0;
-    m_lastResult = m_reader.Connect(m_reader.ReaderName(m_selectedReader), m_shareMode, m_preferredProtocols,
-                                    &activeProtocol);
-    if (m_lastResult != SCARD_S_SUCCESS) {
-        SetVisible({IDC_ATTRIBUTES}, false);
+    m_session.SetLastResult(m_session.Link().Connect(m_session.Link().ReaderName(m_session.SelectedReader()), m_session.ShareMode(), m_session.PreferredProtocols(),
+                                    &activeProtocol));
+    if (m_session.LastResult() != SCARD_S_SUCCESS) {
+        ApplyControlChanges(ConnectionStep::ConnectFailed);
         RefreshWindow();
         return;
     }
-    m_followDeviceChanges = false;
+    m_session.SetFollowDeviceChanges(false);
     m_commandField->ClearText();
-    m_featureCount = 0;
+    m_session.ClearFeatureCount();
     ReleaseFeatureList();
     FillControlList();
     if (DiscoverFeatures()) RelabelReaderList();
     TakeShownControl();
 
-    SetEnabled({IDC_CONNECT}, false);
-    SetEnabled({IDC_DISCONNECT, IDC_STATUS, IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET}, true);
-    ShowCommandArea(true);
-    SetVisible({IDC_PICTURE_CARD}, false);
-    SetVisible({IDC_ATTRIBUTES}, true);
+    ApplyControlChanges(ConnectionStep::Connected);
 
-    m_preferredProtocols = activeProtocol;
-    ShowConnectState(m_preferredProtocols);
+    m_session.SetPreferredProtocols(activeProtocol);
+    ShowConnectState(m_session.PreferredProtocols());
     OnStatus();
     // The manufacturer name, or the reader's own name where the reader does
     // not answer the maker's code, decides; the status line is left empty.
-    ReadVendorAttribute(kManufacturerNameTag);
-    m_makerReader = IsMakerText(m_statusText);
-    m_statusText.clear();
+    ReadVendorAttribute(features::kManufacturerNameTag);
+    m_session.SetMakerReader(IsMakerText(m_session.StatusText()));
+    m_session.SetStatusText({});
     RefreshWindow();
 }
 
@@ -175,85 +149,56 @@ void CConsoleDlg::OnWarmReset() { Reset(SCARD_RESET_CARD); }
 
 void CConsoleDlg::Reset(DWORD initialization) {
     DWORD activeProtocol = 0;
-    m_lastResult = m_reader.Reconnect(m_shareMode, m_preferredProtocols, initialization, &activeProtocol);
-    if (m_lastResult != SCARD_S_SUCCESS) {
+    m_session.SetLastResult(m_session.Link().Reconnect(m_session.ShareMode(), m_session.PreferredProtocols(), initialization, &activeProtocol));
+    if (m_session.LastResult() != SCARD_S_SUCCESS) {
         // Back to where a new connect is possible: the old handle is let go,
         // or the resource manager would refuse that connect.
-        m_reader.Disconnect(SCARD_LEAVE_CARD);
-        ShowCommandArea(false);
-        m_statusTree->setVisible(false);
-        SetEnabled({IDC_CONNECT}, true);
-        SetEnabled({IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_STATUS, IDC_TRANSMIT, IDC_PLAY_COMMANDS,
-                    IDC_CONTROL},
-                   false);
-        SetVisible({IDC_ATTRIBUTES}, false);
+        m_session.Link().Disconnect(SCARD_LEAVE_CARD);
+        ApplyControlChanges(ConnectionStep::CardGone);
+        ApplyControlChanges(ConnectionStep::ResetFailed);
         RefreshWindow();
         return;
     }
-    SetEnabled({IDC_DISCONNECT}, true);
-    SetEnabled({IDC_CONNECT}, false);
-    SetEnabled({IDC_STATUS}, true);
-    ShowCommandArea(true);
+    ApplyControlChanges(ConnectionStep::ResetDone);
     ShowConnectState(activeProtocol);
     OnStatus();
     RefreshWindow();
 }
 
 void CConsoleDlg::OnDisconnect() {
-    m_reader.Disconnect(SCARD_LEAVE_CARD);  // its result is not reported
+    m_session.Link().Disconnect(SCARD_LEAVE_CARD);  // its result is not reported
     if (m_osMajorVersion > 4) {
-        m_followDeviceChanges = true;
-        m_selectedReader = 0;
+        m_session.SetFollowDeviceChanges(true);
+        m_session.SetSelectedReader(0);
         RefreshReaderList();
     }
-    SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS}, false);
-    SetEnabled({IDC_CONNECT}, true);
-    SetEnabled({IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_DISCONNECT, IDC_STATUS, IDC_CONTROL,
-                IDC_RESPONSE_FORMAT},
-               false);
-    SetVisible({IDC_PICTURE_CARD}, true);
-    SetVisible({IDC_ATTRIBUTES}, false);
     m_commandField->ClearText();
-    ShowCommandArea(false);
-    m_statusTree->setVisible(false);
-
-    EnableShareBoxes(true);
-    m_preferredProtocols = kBothProtocols;
+    m_session.SetPreferredProtocols(kBothProtocols);
     ShowConnectState(kBothProtocols);
-    EnableShareBoxes(true);
+    // Ends with all three share boxes enabled, whatever ShowConnectState disabled.
+    ApplyControlChanges(ConnectionStep::Disconnected);
 
-    m_commandName.clear();
-    m_commandText.clear();
-    m_responseText.clear();
+    m_session.SetCommandName({});
+    m_session.SetCommandText({});
+    m_session.SetResponseText({});
     ReleaseFeatureList();
     RefreshWindow();
 }
 
 void CConsoleDlg::OnReleaseContext() {
-    m_lastResult = m_reader.ReleaseContext();
-    SetEnabled({IDC_EXIT}, true);
-    SetEnabled({IDC_RELEASE, IDC_CONNECT, IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_CONTROL, IDC_TRANSMIT,
-                IDC_PLAY_COMMANDS, IDC_STATUS, IDC_DISCONNECT, IDC_RESPONSE_FORMAT},
-               false);
-    SetEnabled({IDC_ESTABLISH}, true);
-
+    m_session.SetLastResult(m_session.Link().ReleaseContext());
     m_commandField->ClearText();
-    ShowCommandArea(false);
-    EnableShareBoxes(true);
-    m_statusTree->setVisible(false);
-    SetVisible({IDC_PICTURE_CARD}, true);
-    SetVisible({IDC_ATTRIBUTES}, false);
-    ShowConnectOptions(false);
+    ApplyControlChanges(ConnectionStep::Released);
 
     SetUseLogFileEnabled(true);
     // The card connection ends with the context: the next context follows
     // reader arrivals again, as after a disconnect.
-    m_followDeviceChanges = true;
-    m_preferredProtocols = kBothProtocols;
-    m_commandName.clear();
-    m_commandText.clear();
-    m_responseText.clear();
-    CloseLogFile();
+    m_session.SetFollowDeviceChanges(true);
+    m_session.SetPreferredProtocols(kBothProtocols);
+    m_session.SetCommandName({});
+    m_session.SetCommandText({});
+    m_session.SetResponseText({});
+    m_session.CloseLog();
     RefreshWindow();
 }
 
@@ -261,60 +206,60 @@ void CConsoleDlg::OnSelectReader(int index) {
     if (!IsEnabled(IDC_CONNECT)) {
         ReleaseFeatureList();
         OnReleaseContext();
-        m_preferredProtocols = kBothProtocols;
-        m_shareMode = SCARD_SHARE_EXCLUSIVE;
+        m_session.SetPreferredProtocols(kBothProtocols);
+        m_session.SetShareMode(SCARD_SHARE_EXCLUSIVE);
     }
-    m_selectedReader = index;
+    m_session.SetSelectedReader(index);
 }
 
 void CConsoleDlg::OnShareExclusive() {
-    m_shareMode = SCARD_SHARE_EXCLUSIVE;
+    m_session.SetShareMode(SCARD_SHARE_EXCLUSIVE);
     m_shareShared->setChecked(false);
     m_shareDirect->setChecked(false);
-    m_preferredProtocols = kBothProtocols;
+    m_session.SetPreferredProtocols(kBothProtocols);
     m_protocolT0->setChecked(true);
     m_protocolT1->setChecked(true);
 }
 
 void CConsoleDlg::OnShareShared() {
-    m_shareMode = SCARD_SHARE_SHARED;
+    m_session.SetShareMode(SCARD_SHARE_SHARED);
     m_shareExclusive->setChecked(false);
     m_shareDirect->setChecked(false);
-    m_preferredProtocols = kBothProtocols;
+    m_session.SetPreferredProtocols(kBothProtocols);
     m_protocolT0->setChecked(true);
     m_protocolT1->setChecked(true);
 }
 
 void CConsoleDlg::OnShareDirect() {
-    m_shareMode = SCARD_SHARE_DIRECT;
+    m_session.SetShareMode(SCARD_SHARE_DIRECT);
     m_protocolT0->setChecked(false);
     m_protocolT1->setChecked(false);
-    m_preferredProtocols = 0;
+    m_session.SetPreferredProtocols(0);
     m_shareExclusive->setChecked(false);
     m_shareShared->setChecked(false);
 }
 
 void CConsoleDlg::OnProtocolT0() {
     if (m_protocolT0->isChecked()) {
-        m_preferredProtocols |= SCARD_PROTOCOL_T0;
+        m_session.SetPreferredProtocols(m_session.PreferredProtocols() | SCARD_PROTOCOL_T0);
     } else {
-        m_preferredProtocols &= ~static_cast<DWORD>(SCARD_PROTOCOL_T0);
+        m_session.SetPreferredProtocols(m_session.PreferredProtocols() & ~static_cast<DWORD>(SCARD_PROTOCOL_T0));
     }
     m_shareDirect->setChecked(false);
 }
 
 void CConsoleDlg::OnProtocolT1() {
     if (m_protocolT1->isChecked()) {
-        m_preferredProtocols |= SCARD_PROTOCOL_T1;
+        m_session.SetPreferredProtocols(m_session.PreferredProtocols() | SCARD_PROTOCOL_T1);
     } else {
-        m_preferredProtocols &= ~static_cast<DWORD>(SCARD_PROTOCOL_T1);
+        m_session.SetPreferredProtocols(m_session.PreferredProtocols() & ~static_cast<DWORD>(SCARD_PROTOCOL_T1));
     }
     m_shareDirect->setChecked(false);
 }
 
-void CConsoleDlg::OnOptimal() { m_preferredProtocols &= ~kDefaultParameters; }
+void CConsoleDlg::OnOptimal() { m_session.SetPreferredProtocols(m_session.PreferredProtocols() & ~kDefaultParameters); }
 
-void CConsoleDlg::OnDefault() { m_preferredProtocols |= kDefaultParameters; }
+void CConsoleDlg::OnDefault() { m_session.SetPreferredProtocols(m_session.PreferredProtocols() | kDefaultParameters); }
 
 void CConsoleDlg::OnCommandChanged() {
     // The mask keeps blanks in every untyped position, so the field counts
@@ -328,6 +273,6 @@ void CConsoleDlg::OnCommandChanged() {
         SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS, IDC_ADD_COMMAND}, false);
         return;
     }
-    if (m_shareMode != SCARD_SHARE_DIRECT) SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS}, true);
+    if (m_session.ShareMode() != SCARD_SHARE_DIRECT) SetEnabled({IDC_TRANSMIT, IDC_PLAY_COMMANDS}, true);
     SetEnabled({IDC_ADD_COMMAND}, true);
 }

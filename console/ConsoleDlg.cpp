@@ -16,7 +16,7 @@
 #include <QScreen>
 
 #include "console/ConsoleTexts.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "console/StatusTree.h"
 #include "features/PinExchange.h"
@@ -34,16 +34,10 @@ namespace {
 // Any major version above 4 takes the branch with the reader watcher.
 constexpr int kModernOsMajorVersion = 5;
 
-QColor FromRgb(std::uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
-
 QFont DialogFont() {
     QFont font(ToQString(kDialogFont));
     font.setPointSize(kDialogFontPoints);
     return font;
-}
-
-QRect ToPixels(const DialogRect& rect, const DialogBaseUnits& base) {
-    return DialogRectToPixels(QRect(rect.x, rect.y, rect.width, rect.height), base);
 }
 
 // Whether setText(text) followed by placing the cursor at cursor would leave
@@ -118,7 +112,7 @@ void CConsoleDlg::BuildControls() {
     const DialogBaseUnits base = BaseUnitsOf(font());
     const QPalette fieldPalette = [this] {
         QPalette p = palette();
-        p.setColor(QPalette::Base, FromRgb(kFieldRgb));
+        p.setColor(QPalette::Base, RgbColour(kFieldRgb));
         p.setColor(QPalette::Text, Qt::black);
         return p;
     }();
@@ -191,7 +185,7 @@ void CConsoleDlg::BuildControls() {
         }
         }
 
-        QRect rect = ToPixels(entry.rect, base);
+        QRect rect = DialogRectToPixels(entry.rect, base);
         if (entry.kind == ControlKind::DropDownList) {
             // The template height is that of the dropped list; the closed box
             // takes the height its font needs.
@@ -308,18 +302,27 @@ void CConsoleDlg::RegisterToolTips() {
 }
 
 void CConsoleDlg::SetStartUpState() {
-    SetEnabled({IDC_EXIT, IDC_ESTABLISH}, true);
-    SetEnabled({IDC_ADD_COMMAND, IDC_RELEASE, IDC_CONNECT, IDC_CONTROL, IDC_TRANSMIT, IDC_PLAY_COMMANDS, IDC_STATUS,
-                IDC_DISCONNECT, IDC_RESPONSE_FORMAT, IDC_COLD_RESET, IDC_WARM_RESET},
-               false);
-    SetVisible({IDC_ATTRIBUTES, IDC_STATUS_TREE, IDC_WARM_RESET, IDC_COLD_RESET}, false);
-    ShowCommandArea(false);
-    ShowConnectOptions(false);
+    ApplyControlChanges(ConnectionStep::StartUp);
     // The options start from the start values while still hidden.
     m_shareExclusive->setChecked(true);
     m_protocolT0->setChecked(true);
     m_protocolT1->setChecked(true);
     m_optimal->setChecked(true);
+}
+
+void CConsoleDlg::ApplyControlChanges(ConnectionStep step) {
+    for (const ControlChange& change : ControlChanges(step)) {
+        for (int id : change.ids) {
+            QWidget* widget = Control(id);
+            if (!widget) continue;
+            switch (change.action) {
+            case ControlAction::Enable: widget->setEnabled(true); break;
+            case ControlAction::Disable: widget->setEnabled(false); break;
+            case ControlAction::Show: widget->setVisible(true); break;
+            case ControlAction::Hide: widget->setVisible(false); break;
+            }
+        }
+    }
 }
 
 void CConsoleDlg::SetEnabled(std::initializer_list<int> ids, bool enabled) {
@@ -343,14 +346,13 @@ void CConsoleDlg::RefreshWindow(bool withResponse) {
     // A player refreshes twice per command, mostly with the texts already
     // shown; a control is only touched when the push would change it, as
     // every touch lays it out and repaints it.
-    GetResultText(static_cast<std::uint32_t>(m_lastResult), m_statusText);
-    const QString status = ToQString(m_statusText);
+    const QString status = ToQString(m_session.StatusLineText());
     if (!LineShows(m_statusLine, status, 0)) {
         m_statusLine->setText(status);
         m_statusLine->setCursorPosition(0);
     }
-    if (withResponse) ShowResponse(ToQString(m_responseText));
-    const QString name = ToQString(m_commandName);
+    if (withResponse) ShowResponse(ToQString(m_session.ResponseText()));
+    const QString name = ToQString(m_session.CommandName());
     if (!LineShows(m_commandNameField, name, name.size())) m_commandNameField->setText(name);
 }
 

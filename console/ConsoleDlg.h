@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+#include "console/ConsoleSession.h"
+#include "console/ConsoleTexts.h"
 #include "features/Attributes.h"
 #include "features/ControlCodes.h"
 #include "readerlink/ReaderLink.h"
@@ -43,7 +45,6 @@ class CFeatureWindow;
 
 class CConsoleDlg : public QDialog {
     Q_OBJECT
-    friend class CPinExchange;  // the secure PIN exchanges read the command field and write the log
 
 public:
     explicit CConsoleDlg(QWidget* parent = nullptr);
@@ -60,6 +61,18 @@ public:
     // The command-file window (null only while it is being replaced).
     CCommandFileDlg* CommandFileWindow() const;
     bool PlayerRunning() const { return m_playerRunning; }
+    bool PlayCommands() const { return m_playCommands; }
+    bool StopRequested() const { return m_stopPlayer; }
+
+    // The console's data and exchanges.
+    ConsoleSession& Session() { return m_session; }
+    const ConsoleSession& Session() const { return m_session; }
+
+    // The feature window of a kind that the current selection opened, or
+    // null; KeyHistoryWindow is "Get Key Pressed", which follows a PIN start.
+    const QPointer<QWidget>& FeatureWindowOf(features::FeatureWindow window) const;
+    const QPointer<QWidget>& KeyHistoryWindow() const { return m_keyHistoryWindow; }
+    bool FeatureWindowOpen() const { return m_featureWindowOpen; }
 
     // Runs a system-menu command (identifier with the low four bits cleared).
     void OnSysCommand(unsigned command);
@@ -101,6 +114,7 @@ private:
     // Pushes the window data: status line, response (unless withResponse is false), command name.
     void RefreshWindow(bool withResponse = true);
     void ShowResponse(const QString& response);
+    void ApplyControlChanges(console::ConnectionStep step);
     void SetEnabled(std::initializer_list<int> ids, bool enabled);
     void SetVisible(std::initializer_list<int> ids, bool visible);
     bool IsEnabled(int id) const;
@@ -123,9 +137,6 @@ private:
     void OnDefault();
     void OnCommandChanged();
     void OnReadersChanged();
-    void ShowCommandArea(bool show);
-    void ShowConnectOptions(bool show);
-    void EnableShareBoxes(bool enable);
     void ShowConnectState(DWORD protocols);
     void RefreshReaderList();
     void FillReaderList();
@@ -172,7 +183,7 @@ private:
 
     // Exchange log (ConsoleExchange.cpp): opened at Establish, closed at Release.
     void OpenLogFile();
-    void CloseLogFile();
+    void OnLogFailure(LogFailure failure);
     // A box for the first failure of each cause since the log was opened; a
     // long play on a failing log opens one, not one per record.
     void ShowLogFailure(LogFailure failure);
@@ -189,7 +200,6 @@ private:
     void OnAttributeMenuAboutToOpen();
     void OnAttributeCommand(int command);
     void TransmitCommand();
-    void StoreResponse(const std::uint8_t* bytes, unsigned count);
 
     // System menu and tray (ConsoleSysMenu.cpp).
     void OnAbout();
@@ -227,37 +237,15 @@ private:
     void PlayCommandFile();
     void RunPlayer(unsigned (*player)(const PlayerHooks&));
 
-public:
-    // Fields shared with the other parts of the console.
-    CReaderLink m_reader;
-    PcscResult m_lastResult = 0;
-    std::string m_statusText;
-    DWORD m_shareMode = SCARD_SHARE_EXCLUSIVE;
-    DWORD m_preferredProtocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1;
-    int m_selectedReader = 0;
-    std::array<std::uint8_t, 200> m_atr{};
-    unsigned m_atrLength = 0;  // bytes of m_atr the last status or typed ATR gave
-    std::string m_atrText;
-    bool m_makerReader = false;
-    bool m_followDeviceChanges = true;
-    bool m_logEnabled = false;
+private:
+    // The window's own state; the console's data is the session's.
+    ConsoleSession m_session{[this](LogFailure failure) { OnLogFailure(failure); }};
     int m_osMajorVersion = 0;
-    std::uint8_t m_featureCount = 0;
     bool m_toolTipsShown = true;
-
-    std::string m_commandText;
-    std::string m_commandName;
-    std::string m_responseText;
-    std::array<std::uint8_t, 512> m_responseBytes{};
-    unsigned m_responseLength = 0;
-    bool m_responseIsHex = true;
     bool m_playCommands = false;
     bool m_stopPlayer = false;  // set by Escape (StopPlayer)
 
-    // Reader features: the table of the last discovery, the code
-    // "SCardControl" sends, and the windows one selection opened.
-    features::FeatureTable m_features;
-    DWORD m_controlCode = features::ControlCode(features::kVendorVerifyPinN);
+    // The windows one selection opened.
     bool m_featureWindowOpen = false;
     QPointer<QWidget> m_verifyPinWindow;
     QPointer<QWidget> m_modifyPinWindow;
@@ -268,10 +256,8 @@ public:
     QPointer<QWidget> m_displayPropertiesWindow;
     QPointer<QWidget> m_pinPropertiesWindow;
     QPointer<QWidget> m_speMessageWindow;
-    std::unique_ptr<CPinExchange> m_pinExchange;  // declared after m_reader: ends before the link does
+    std::unique_ptr<CPinExchange> m_pinExchange;  // declared after m_session: ends before the link does
 
-private:
-    CLogFile m_logFile;
     unsigned m_logFailuresShown = 0;  // one bit per LogFailure cause
     std::unique_ptr<CReaderWatcher> m_hDevNotify;  // the reader-arrival registration
     QHash<int, QWidget*> m_controls;

@@ -9,7 +9,7 @@
 #include "carddata/StatusWords.h"
 #include "console/ConsoleDlg.h"
 #include "console/ConsoleTexts.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "scripts/CommandExchange.h"
 #include "widgets/MaskedEdit.h"
 #include "widgets/MessagePump.h"
@@ -17,19 +17,20 @@
 using namespace console;
 
 namespace {
-constexpr std::size_t kExchangeBufferSize = 512;
-constexpr char kFailedAnswer[] = "xx xx xx xx xx";
 constexpr int kPaceMs = 10;
 }  // namespace
 
 void CConsoleDlg::OpenLogFile() {
-    if (!m_logEnabled) return;
     m_logFailuresShown = 0;
-    ShowLogFailure(m_logFile.OpenLog());
+    m_session.OpenLog();
 }
 
-void CConsoleDlg::CloseLogFile() {
-    if (m_logEnabled) m_logFile.CloseLog();
+void CConsoleDlg::OnLogFailure(LogFailure failure) {
+    // The session reports before the exchange's texts replace the old ones:
+    // the response field shows what the session holds (an APDU's cleared
+    // field) behind the box.
+    ShowResponse(ToQString(m_session.ResponseText()));
+    ShowLogFailure(failure);
 }
 
 void CConsoleDlg::ShowLogFailure(LogFailure failure) {
@@ -40,29 +41,14 @@ void CConsoleDlg::ShowLogFailure(LogFailure failure) {
     QMessageBox::warning(this, ToQString(kDialogCaption), ToQString(LogFailureText(failure)));
 }
 
-void CConsoleDlg::StoreResponse(const std::uint8_t* bytes, unsigned count) {
-    m_responseBytes.fill(0);
-    count = std::min<unsigned>(count, static_cast<unsigned>(m_responseBytes.size()));
-    if (count > 0) std::copy_n(bytes, count, m_responseBytes.begin());
-    m_responseLength = count;
-    m_responseIsHex = true;
-}
-
 void CConsoleDlg::TransmitCommand() {
-    m_responseText.clear();
+    m_session.SetResponseText({});
     // The cleared response is not drawn before the answer replaces it (the
     // exchange runs no events), so it is pushed only if a box opens first:
     // a play whose answers repeat leaves the field alone.
     RefreshWindow(false);
     SetEnabled({IDC_RESPONSE_FORMAT}, true);
-    m_commandText = m_commandField->GetText();
-
-    const ExchangeOutcome outcome = ExchangeCommandText(m_reader, m_commandText, m_logEnabled ? &m_logFile : nullptr);
-    m_lastResult = outcome.result;
-    if (outcome.logFailure != LogFailure::None) ShowResponse(QString());
-    m_responseText = outcome.shownText;
-    ShowLogFailure(outcome.logFailure);
-    StoreResponse(outcome.answer.data(), outcome.answerLength);
+    m_session.Transmit(m_commandField->GetText());
     RefreshWindow();
 
     // Let the window catch up before a player sends the next command.
@@ -86,14 +72,6 @@ void CConsoleDlg::OnPlayCommandsCheck() {
 }
 
 void CConsoleDlg::OnResponseFormat() {
-    const CHexCodec codec;
-    m_responseText.clear();
-    if (m_responseIsHex) {
-        m_responseIsHex = false;
-        m_responseText = codec.BytesToAscii(m_responseLength, m_responseBytes.data());
-    } else {
-        m_responseIsHex = true;
-        m_responseText = codec.BytesToHex(m_responseLength, m_responseBytes.data());
-    }
+    m_session.ToggleResponseFormat();
     RefreshWindow();
 }

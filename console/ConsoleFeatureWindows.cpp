@@ -23,7 +23,7 @@ void CConsoleDlg::KeepFeatureWindow(QPointer<QWidget>& slot, CFeatureWindow* win
 
 std::function<void(PcscResult)> CConsoleDlg::FeatureReport() {
     return [this](PcscResult result) {
-        m_lastResult = result;
+        m_session.SetLastResult(result);
         RefreshWindow();
     };
 }
@@ -38,28 +38,28 @@ void CConsoleDlg::OpenFeatureWindow(FeatureWindow window, DWORD code) {
         OpenModifyPinWindow();
         break;
     case FeatureWindow::GetKeyPressed:
-        KeepFeatureWindow(m_getKeyPressedWindow, new CGetKeyPressedDlg(this, &m_reader, code, report));
+        KeepFeatureWindow(m_getKeyPressedWindow, new CGetKeyPressedDlg(this, &m_session.Link(), code, report));
         break;
     case FeatureWindow::GetKey:
-        KeepFeatureWindow(m_getKeyWindow, new CGetKeyDlg(this, &m_reader, code, report));
+        KeepFeatureWindow(m_getKeyWindow, new CGetKeyDlg(this, &m_session.Link(), code, report));
         break;
     case FeatureWindow::SpeMessage:
-        KeepFeatureWindow(m_speMessageWindow, new CSpeMessageDlg(this, &m_reader, code, report));
+        KeepFeatureWindow(m_speMessageWindow, new CSpeMessageDlg(this, &m_session.Link(), code, report));
         break;
     case FeatureWindow::PinProperties: {
-        auto* properties = new CPinPropertiesDlg(this, &m_reader, code, report);
+        auto* properties = new CPinPropertiesDlg(this, &m_session.Link(), code, report);
         KeepFeatureWindow(m_pinPropertiesWindow, properties);
         properties->ReadPinProperties();
         break;
     }
     case FeatureWindow::DisplayProperties: {
-        auto* properties = new CDisplayPropertiesDlg(this, &m_reader, code, report);
+        auto* properties = new CDisplayPropertiesDlg(this, &m_session.Link(), code, report);
         KeepFeatureWindow(m_displayPropertiesWindow, properties);
         properties->ReadDisplayProperties();
         break;
     }
     case FeatureWindow::WriteDisplay: {
-        auto* display = new CWriteDisplayDlg(this, &m_reader, code, m_features.CodeOf(kIfdDisplayProperties), report);
+        auto* display = new CWriteDisplayDlg(this, &m_session.Link(), code, m_session.Features().CodeOf(kIfdDisplayProperties), report);
         KeepFeatureWindow(m_writeDisplayWindow, display);
         display->ReadDisplayLimits();
         break;
@@ -70,7 +70,7 @@ void CConsoleDlg::OpenFeatureWindow(FeatureWindow window, DWORD code) {
 }
 
 void CConsoleDlg::OpenKeyHistoryWindow(DWORD code) {
-    KeepFeatureWindow(m_keyHistoryWindow, new CKeyHistoryDlg(this, &m_reader, code, FeatureReport()));
+    KeepFeatureWindow(m_keyHistoryWindow, new CKeyHistoryDlg(this, &m_session.Link(), code, FeatureReport()));
 }
 
 void CConsoleDlg::CloseAllFeatureWindows() {
@@ -92,4 +92,20 @@ void CConsoleDlg::DestroyFeatureWindows() {
         delete window->data();
     }
     m_featureWindowOpen = false;
+}
+
+const QPointer<QWidget>& CConsoleDlg::FeatureWindowOf(FeatureWindow window) const {
+    static const QPointer<QWidget> kNone;
+    switch (window) {
+    case FeatureWindow::None: return kNone;
+    case FeatureWindow::VerifyPin: return m_verifyPinWindow;
+    case FeatureWindow::ModifyPin: return m_modifyPinWindow;
+    case FeatureWindow::GetKeyPressed: return m_getKeyPressedWindow;
+    case FeatureWindow::PinProperties: return m_pinPropertiesWindow;
+    case FeatureWindow::SpeMessage: return m_speMessageWindow;
+    case FeatureWindow::WriteDisplay: return m_writeDisplayWindow;
+    case FeatureWindow::GetKey: return m_getKeyWindow;
+    case FeatureWindow::DisplayProperties: return m_displayPropertiesWindow;
+    }
+    return kNone;
 }

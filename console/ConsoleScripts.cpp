@@ -14,12 +14,12 @@
 
 #include "console/ConsoleDlg.h"
 #include "console/ConsoleTexts.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "scripts/CommandFile.h"
 #include "scripts/CommandFileDlg.h"
 #include "scripts/CommandFileTexts.h"
 #include "scripts/CommandPlayer.h"
-#include "widgets/MaskData.h"
+#include "carddata/MaskData.h"
 #include "widgets/MaskedEdit.h"
 
 using namespace console;
@@ -116,11 +116,11 @@ void CConsoleDlg::OnCommandNameChange() {
 
 void CConsoleDlg::OnAddCommand() {
     EnsureCommandFileWindow();
-    m_commandName = FromQString(m_commandNameField->text());
-    m_commandText = m_commandField->GetText();
+    m_session.SetCommandName(FromQString(m_commandNameField->text()));
+    m_session.SetCommandText(m_commandField->GetText());
     // A field with nothing typed holds only the mask's blanks.
-    if (!m_commandName.empty() && !m_commandField->MaskData().IsEmpty()) {
-        m_commandFileWindow->AddEntry(m_commandName, m_commandText);
+    if (!m_session.CommandName().empty() && !m_commandField->MaskData().IsEmpty()) {
+        m_commandFileWindow->AddEntry(m_session.CommandName(), m_session.CommandText());
     }
     // Typing goes on in the command field, whichever window the add raised.
     activateWindow();
@@ -142,8 +142,8 @@ bool CConsoleDlg::LoadChosenCommand(int index) {
     const CCommandList& list = m_commandFileWindow->List();
     if (index < 0 || static_cast<std::size_t>(index) >= list.Size()) return false;
     const CommandEntry& entry = list.At(static_cast<std::size_t>(index));
-    m_commandName = entry.name;
-    const QString name = ToQString(m_commandName);
+    m_session.SetCommandName(entry.name);
+    const QString name = ToQString(m_session.CommandName());
     if (m_commandNameField->text() != name) m_commandNameField->setText(name);
     // The field gets the stored command's bytes in its own spacing, so the
     // mask neither shifts nor drops a digit of a packed or oddly spaced text.
@@ -155,7 +155,7 @@ bool CConsoleDlg::ExchangeBusy() const { return m_playerRunning || PinExchangeBu
 
 void CConsoleDlg::OnCommandFieldEnter() {
     if (ExchangeBusy()) return;  // Enter during a play sends nothing in between
-    m_lastResult = 0;
+    m_session.SetLastResult(0);
     TransmitOnce();
 }
 
@@ -168,7 +168,7 @@ void CConsoleDlg::TransmitOnce() {
 
 void CConsoleDlg::RepeatCommand() {
     if (ExchangeBusy()) return;  // a press while playing starts no second player
-    m_lastResult = 0;
+    m_session.SetLastResult(0);
     // The loop count of a closed command-file window is not the user's to see.
     if (!CommandFileWindowShown()) return TransmitOnce();
     RunPlayer(&::RepeatCommand);
@@ -203,7 +203,7 @@ void CConsoleDlg::RunPlayer(unsigned (*player)(const PlayerHooks&)) {
     };
     hooks.transmit = [this] {
         TransmitCommand();
-        return static_cast<PlayerResult>(m_lastResult);
+        return static_cast<PlayerResult>(m_session.LastResult());
     };
     hooks.stopRequested = [this] { return m_stopPlayer || m_closing; };
     player(hooks);

@@ -8,43 +8,28 @@
 using namespace console;
 
 void CConsoleDlg::OnStatus() {
-    DWORD nameLength = kReaderNameSize;
-    DWORD state = 0;
-    DWORD protocol = 0;
-    DWORD atrLength = static_cast<DWORD>(m_atr.size());
-    m_lastResult = m_reader.Status(m_reader.ReaderName(m_selectedReader), &nameLength, &state, &protocol,
-                                   m_atr.data(), &atrLength);
-    if (m_lastResult != SCARD_S_SUCCESS) {
+    if (!m_session.ReadStatus()) {
         // The card went away (or was reset by someone else): back to where a
         // new connect is possible; "SCardDisconnect" keeps its state. The
         // old handle is let go, or the resource manager would refuse the
         // next connect for the connection still outstanding on it.
-        m_reader.Disconnect(SCARD_LEAVE_CARD);
-        ShowCommandArea(false);
-        m_statusTree->setVisible(false);
-        SetEnabled({IDC_CONNECT}, true);
-        SetEnabled({IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_STATUS, IDC_TRANSMIT, IDC_PLAY_COMMANDS,
-                    IDC_CONTROL, IDC_RESPONSE_FORMAT},
-                   false);
+        m_session.Link().Disconnect(SCARD_LEAVE_CARD);
+        ApplyControlChanges(ConnectionStep::CardGone);
+        ApplyControlChanges(ConnectionStep::StatusFailed);
         RefreshWindow();
         return;
     }
-    if (m_shareMode == SCARD_SHARE_DIRECT) {
+    if (m_session.ShareMode() == SCARD_SHARE_DIRECT) {
         RefreshWindow();
         return;
     }
-    // The resource manager reports the length it has; never read past the copy.
-    const unsigned count = std::min<unsigned>(atrLength, static_cast<unsigned>(m_atr.size()));
     m_statusTree->setVisible(true);
     m_statusTree->raise();  // above picture 1040, which may still be shown
-    m_atrText = CHexCodec().BytesToHex(count, m_atr.data());
-    m_atrLength = count;
     FillStatusTree();
-    if (m_logEnabled) {
-        const std::string_view atr(m_atrText.data(), count > 0 ? 3 * count - 1 : 0);
-        ShowLogFailure(m_logFile.WriteShortRecord("SCardStatus Request", atr));
-    }
+    m_session.LogStatus();
     RefreshWindow();
 }
 
-void CConsoleDlg::FillStatusTree() { m_statusTree->FillStatusTree(m_atrText, m_atr.data(), m_atrLength); }
+void CConsoleDlg::FillStatusTree() {
+    m_statusTree->FillStatusTree(m_session.AtrText(), m_session.Atr().data(), m_session.AtrLength());
+}

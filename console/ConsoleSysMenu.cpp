@@ -19,7 +19,7 @@
 #include "console/ConsoleDlg.h"
 #include "console/StatusTree.h"
 #include "console/ConsoleTexts.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "scripts/CommandFileDlg.h"
 #include "features/PinExchange.h"
@@ -98,7 +98,7 @@ void CConsoleDlg::OnUseLogFile() {
     // The action toggled itself when it was chosen from the menu; a command
     // arriving otherwise toggles it here.
     if (sender() != item) item->setChecked(!item->isChecked());
-    m_logEnabled = item->isChecked();
+    m_session.SetLogEnabled(item->isChecked());
 }
 
 void CConsoleDlg::SetUseLogFileEnabled(bool enabled) {
@@ -140,20 +140,20 @@ void CConsoleDlg::OnParseAtr() {
     // A typed ATR is decoded as if a card had answered it; no card is involved.
     CParseAtrDlg dialog(this);
     if (dialog.exec() != QDialog::Accepted) return;
-    m_atrText = dialog.AtrText();
-    m_atr.fill(0);
+    const std::string typed = dialog.AtrText();
+    std::array<std::uint8_t, ConsoleSession::kAtrSize> atr{};
     unsigned count = 0;
-    CHexCodec().HexToBytes(m_atrText, m_atr.data(), m_atr.size(), count);
-    m_atrLength = count;
+    CHexCodec().HexToBytes(typed, atr.data(), atr.size(), count);
+    m_session.SetAtr(atr.data(), count, typed);
     // As after a connect, the tree takes the picture's place.
     SetVisible({IDC_PICTURE_CARD}, false);
     m_statusTree->setVisible(true);
     m_statusTree->raise();
     // The field's untyped positions would make the root a line of blanks
-    // wider than the tree; m_atrText keeps them, as typed.
-    std::string_view root = m_atrText;
+    // wider than the tree; the session's ATR text keeps them, as typed.
+    std::string_view root = m_session.AtrText();
     while (!root.empty() && root.back() == ' ') root.remove_suffix(1);
-    m_statusTree->FillStatusTree(root, m_atr.data(), m_atrLength);
+    m_statusTree->FillStatusTree(root, m_session.Atr().data(), m_session.AtrLength());
 }
 
 void CConsoleDlg::OnHideToolTips() {
@@ -217,8 +217,8 @@ void CConsoleDlg::CloseWindow() {
     if (PinExchangeBusy()) {
         // The worker still uses the link: close once it has ended, and say so.
         m_pinExchange->CloseWhenDone([this] { CloseWindow(); });
-        m_statusText = std::string(kCloseAfterPinText);
-        m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
+        m_session.SetStatusText(std::string(kCloseAfterPinText));
+        m_session.SetLastResult(static_cast<PcscResult>(KEEP_STATUS_TEXT));
         RefreshWindow();
         return;
     }
@@ -226,10 +226,10 @@ void CConsoleDlg::CloseWindow() {
     m_closing = true;
     ReleaseFeatureList();
     CloseAllFeatureWindows();
-    m_reader.ReleaseContext();  // ends a card connection too; the result is not shown
+    m_session.Link().ReleaseContext();  // ends a card connection too; the result is not shown
     if (m_tray) m_tray->hide();
     if (m_hDevNotify) m_hDevNotify->Stop();
-    if (m_logFile.IsOpen()) m_logFile.CloseLog();
+    m_session.CloseAnyLog();
     DestroyCommandFileWindow();
     QDialog::reject();
 }

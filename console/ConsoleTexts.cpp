@@ -1,8 +1,9 @@
 #include "console/ConsoleTexts.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
+
+#include "readerlink/Cp1252.h"
 
 namespace console {
 
@@ -137,7 +138,91 @@ constexpr std::array<MenuEntry, 22> kAttributeMenu{{
     {32833, "Channel ID", false},
 }};
 
+// The control groups of the connection steps.
+constexpr int kCommandArea[] = {IDC_COMMAND_NAME, IDC_COMMAND_NAME_LABEL, IDC_COMMAND, IDC_RESPONSE,
+                                IDC_CONTROL_CODES, IDC_ADD_COMMAND};
+constexpr int kConnectOptions[] = {IDC_SHARE_DIRECT, IDC_SHARE_SHARED, IDC_SHARE_EXCLUSIVE, IDC_PROTOCOL_T0,
+                                   IDC_PROTOCOL_T1, IDC_OPTIMAL, IDC_DEFAULT};
+constexpr int kShareBoxes[] = {IDC_SHARE_DIRECT, IDC_SHARE_EXCLUSIVE, IDC_SHARE_SHARED};
+constexpr int kTree[] = {IDC_STATUS_TREE};
+constexpr int kCardPicture[] = {IDC_PICTURE_CARD};
+constexpr int kAttributes[] = {IDC_ATTRIBUTES};
+constexpr int kConnect[] = {IDC_CONNECT};
+constexpr int kEstablish[] = {IDC_ESTABLISH};
+constexpr int kExit[] = {IDC_EXIT};
+constexpr int kDisconnect[] = {IDC_DISCONNECT};
+constexpr int kStatus[] = {IDC_STATUS};
+constexpr int kResponseFormat[] = {IDC_RESPONSE_FORMAT};
+constexpr int kExchange[] = {IDC_TRANSMIT, IDC_PLAY_COMMANDS};
+constexpr int kReleaseConnect[] = {IDC_RELEASE, IDC_CONNECT};
+constexpr int kReaderList[] = {IDC_READER_LIST, IDC_READER_LABEL};
+constexpr int kCardButtons[] = {IDC_DISCONNECT, IDC_STATUS, IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET};
+constexpr int kCardGoneButtons[] = {IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_STATUS,
+                                    IDC_TRANSMIT, IDC_PLAY_COMMANDS, IDC_CONTROL};
+constexpr int kDisconnectButtons[] = {IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET, IDC_DISCONNECT,
+                                      IDC_STATUS, IDC_CONTROL, IDC_RESPONSE_FORMAT};
+constexpr int kStartEnabled[] = {IDC_EXIT, IDC_ESTABLISH};
+constexpr int kStartDisabled[] = {IDC_ADD_COMMAND, IDC_RELEASE, IDC_CONNECT, IDC_CONTROL, IDC_TRANSMIT,
+                                  IDC_PLAY_COMMANDS, IDC_STATUS, IDC_DISCONNECT, IDC_RESPONSE_FORMAT,
+                                  IDC_COLD_RESET, IDC_WARM_RESET};
+constexpr int kStartHidden[] = {IDC_ATTRIBUTES, IDC_STATUS_TREE, IDC_WARM_RESET, IDC_COLD_RESET};
+constexpr int kReleaseButtons[] = {IDC_RELEASE, IDC_CONNECT, IDC_RECONNECT, IDC_COLD_RESET, IDC_WARM_RESET,
+                                   IDC_CONTROL, IDC_TRANSMIT, IDC_PLAY_COMMANDS, IDC_STATUS, IDC_DISCONNECT,
+                                   IDC_RESPONSE_FORMAT};
+
+using A = ControlAction;
+
+constexpr ControlChange kStartUp[] = {
+    {A::Enable, kStartEnabled}, {A::Disable, kStartDisabled}, {A::Hide, kStartHidden},
+    {A::Hide, kCommandArea},    {A::Hide, kConnectOptions},
+};
+constexpr ControlChange kEstablishing[] = {{A::Hide, kTree}, {A::Show, kCardPicture}};
+constexpr ControlChange kEstablished[] = {
+    {A::Show, kConnectOptions}, {A::Enable, kShareBoxes}, {A::Enable, kReleaseConnect},
+    {A::Disable, kEstablish},   {A::Show, kReaderList},
+};
+constexpr ControlChange kConnectFailed[] = {{A::Hide, kAttributes}};
+constexpr ControlChange kConnected[] = {
+    {A::Disable, kConnect}, {A::Enable, kCardButtons}, {A::Show, kCommandArea},
+    {A::Hide, kCardPicture}, {A::Show, kAttributes},
+};
+constexpr ControlChange kResetDone[] = {
+    {A::Enable, kDisconnect}, {A::Disable, kConnect}, {A::Enable, kStatus}, {A::Show, kCommandArea},
+};
+constexpr ControlChange kCardGone[] = {
+    {A::Hide, kCommandArea}, {A::Hide, kTree}, {A::Enable, kConnect}, {A::Disable, kCardGoneButtons},
+};
+constexpr ControlChange kResetFailed[] = {{A::Hide, kAttributes}};
+constexpr ControlChange kStatusFailed[] = {{A::Disable, kResponseFormat}};
+constexpr ControlChange kDisconnected[] = {
+    {A::Disable, kExchange},   {A::Enable, kConnect},   {A::Disable, kDisconnectButtons},
+    {A::Show, kCardPicture},   {A::Hide, kAttributes},  {A::Hide, kCommandArea},
+    {A::Hide, kTree},          {A::Enable, kShareBoxes},
+};
+constexpr ControlChange kReleased[] = {
+    {A::Enable, kExit},       {A::Disable, kReleaseButtons}, {A::Enable, kEstablish},
+    {A::Hide, kCommandArea},  {A::Enable, kShareBoxes},      {A::Hide, kTree},
+    {A::Show, kCardPicture},  {A::Hide, kAttributes},        {A::Hide, kConnectOptions},
+};
+
 }  // namespace
+
+std::span<const ControlChange> ControlChanges(ConnectionStep step) {
+    switch (step) {
+    case ConnectionStep::StartUp: return kStartUp;
+    case ConnectionStep::Establishing: return kEstablishing;
+    case ConnectionStep::Established: return kEstablished;
+    case ConnectionStep::ConnectFailed: return kConnectFailed;
+    case ConnectionStep::Connected: return kConnected;
+    case ConnectionStep::ResetDone: return kResetDone;
+    case ConnectionStep::CardGone: return kCardGone;
+    case ConnectionStep::ResetFailed: return kResetFailed;
+    case ConnectionStep::StatusFailed: return kStatusFailed;
+    case ConnectionStep::Disconnected: return kDisconnected;
+    case ConnectionStep::Released: return kReleased;
+    }
+    return {};
+}
 
 std::span<const ControlSpec> ConsoleControls() { return kControls; }
 
@@ -166,8 +251,7 @@ std::string ReaderWithFeatures(std::string_view name, int featureCount) {
 
 bool IsMakerText(std::string_view vendorText) {
     std::string upper(vendorText);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(upper.begin(), upper.end(), upper.begin(), FoldCase);
     return upper.find("TAV") != std::string::npos;
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "widgets/DialogLayout.h"
+
 namespace console {
 
 // Dialog 102.
@@ -73,10 +75,6 @@ enum class ControlKind {
     Picture,
 };
 
-struct DialogRect {
-    int x, y, width, height;
-};
-
 struct ControlSpec {
     int id;
     ControlKind kind;
@@ -88,6 +86,32 @@ struct ControlSpec {
 
 // Every control of dialog 102, in template order.
 std::span<const ControlSpec> ConsoleControls();
+
+// The steps of the connection workflow that change which controls are
+// enabled or shown. The window's state is what these leave in the controls.
+enum class ConnectionStep {
+    StartUp,
+    Establishing,   // whatever the listing then gives
+    Established,    // the listing succeeded
+    ConnectFailed,
+    Connected,
+    ResetDone,
+    CardGone,       // a reset or a status step failed: connectable again, "SCardDisconnect" kept
+    ResetFailed,    // after CardGone, for a failed reset
+    StatusFailed,   // after CardGone, for a failed status step
+    Disconnected,
+    Released,
+};
+
+enum class ControlAction { Enable, Disable, Show, Hide };
+
+// One change: an action on a group of controls. A step's changes apply in
+// order, as the order decides where the focus goes.
+struct ControlChange {
+    ControlAction action;
+    std::span<const int> ids;
+};
+std::span<const ControlChange> ControlChanges(ConnectionStep step);
 
 // String table entries the console uses.
 enum StringId : int {
@@ -154,9 +178,8 @@ std::span<const MenuEntry> ReconnectMenu();
 // Menu 164, the reader-attribute drop-down, in menu order.
 std::span<const MenuEntry> AttributeMenu();
 
-// Field colours and the window background.
+// The window background (the fields take kFieldRgb).
 inline constexpr std::uint32_t kBackgroundRgb = 0xCCCCCC;  // RGB(204, 204, 204)
-inline constexpr std::uint32_t kFieldRgb = 0xBDBDB7;       // RGB(189, 189, 183)
 
 // Version text font: "Verdana", 9 pixels, bold.
 inline constexpr std::string_view kVersionFont = "Verdana";

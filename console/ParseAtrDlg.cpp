@@ -3,20 +3,12 @@
 #include <QPushButton>
 
 #include "console/ParseAtrTexts.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "widgets/DialogUnits.h"
-#include "widgets/MaskData.h"
+#include "carddata/MaskData.h"
 #include "widgets/MaskedEdit.h"
 
 using namespace parseatr;
-
-namespace {
-
-QRect ToPixels(const DialogRect& r, const DialogBaseUnits& base) {
-    return DialogRectToPixels(QRect(r.x, r.y, r.width, r.height), base);
-}
-
-}  // namespace
 
 CParseAtrDlg::CParseAtrDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("194"));
@@ -29,17 +21,17 @@ CParseAtrDlg::CParseAtrDlg(QWidget* parent) : QDialog(parent) {
 
     m_atrField = new CMaskedEdit(this);
     m_atrField->setObjectName(QString::number(IDC_ATR_FIELD));
-    m_atrField->setGeometry(ToPixels(kFieldRect, base));
+    m_atrField->setGeometry(DialogRectToPixels(kFieldRect, base));
     m_atrField->SetHexGroups(ATR_MASK_GROUPS);
 
     m_parseButton = new QPushButton(ToQString(kParse), this);
     m_parseButton->setObjectName(QString::number(IDOK));
-    m_parseButton->setGeometry(ToPixels(kParseRect, base));
+    m_parseButton->setGeometry(DialogRectToPixels(kParseRect, base));
     m_parseButton->setDefault(true);
 
     m_exitButton = new QPushButton(ToQString(kExit), this);
     m_exitButton->setObjectName(QString::number(IDCANCEL));
-    m_exitButton->setGeometry(ToPixels(kExitRect, base));
+    m_exitButton->setGeometry(DialogRectToPixels(kExitRect, base));
 
     connect(m_parseButton, &QPushButton::clicked, this, &CParseAtrDlg::OnParse);
     connect(m_exitButton, &QPushButton::clicked, this, &CParseAtrDlg::OnExit);

@@ -8,7 +8,6 @@
 
 namespace parseatr {
 
-using console::DialogRect;
 
 inline constexpr std::string_view kCaption = "Parse ATR";
 inline constexpr std::string_view kParse = "Parse";

@@ -8,7 +8,7 @@
 #include <array>
 
 #include "carddata/StatusTreeNodes.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 
 namespace {
 

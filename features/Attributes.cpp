@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "carddata/HexCodec.h"
-#include "console/VendorAttribute.h"
+#include "features/VendorAttribute.h"
 
 namespace features {
 
@@ -71,7 +71,7 @@ std::string FormatAttribute(AttributeForm form, const std::uint8_t* buffer, std:
     const CHexCodec codec;
     switch (form) {
     case AttributeForm::Text:
-        return console::AttributeText(buffer, size);
+        return AttributeText(buffer, size);
     case AttributeForm::Number: {
         std::uint32_t value = 0;
         for (std::size_t i = 0; i < 4 && i < size; ++i) value |= static_cast<std::uint32_t>(buffer[i]) << (8 * i);

@@ -3,10 +3,10 @@
 #include <PCSC/reader.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 #include "carddata/HexCodec.h"
+#include "readerlink/Cp1252.h"
 
 namespace features {
 
@@ -76,8 +76,6 @@ constexpr std::array<FeatureRow, 12> kFeatureRows{{
     {kIfdDisplayProperties, FeatureWindow::DisplayProperties, true, false},
 }};
 
-int Fold(unsigned char c) { return std::toupper(c); }
-
 }  // namespace
 
 std::uint32_t ControlCode(unsigned n) { return static_cast<std::uint32_t>(SCARD_CTL_CODE(n)); }
@@ -133,23 +131,14 @@ std::string ListText(std::string_view text) {
     std::string out(text);
     for (std::size_t i = 0; i < out.size(); ++i) {
         const bool hexPrefix = i > 0 && out[i - 1] == '0' && (out[i] == 'x' || out[i] == 'X');
-        out[i] = hexPrefix ? 'x' : static_cast<char>(Fold(static_cast<unsigned char>(out[i])));
+        out[i] = hexPrefix ? 'x' : FoldCase(out[i]);
     }
     return out;
 }
 
-bool SameListText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return Fold(static_cast<unsigned char>(x)) == Fold(static_cast<unsigned char>(y));
-           });
-}
+bool SameListText(std::string_view a, std::string_view b) { return CompareNoCase(a, b) == 0; }
 
-bool ListTextBefore(std::string_view a, std::string_view b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return Fold(static_cast<unsigned char>(x)) < Fold(static_cast<unsigned char>(y));
-    });
-}
+bool ListTextBefore(std::string_view a, std::string_view b) { return CompareNoCase(a, b) < 0; }
 
 Selection SelectControl(std::string_view text, const FeatureTable& table) {
     Selection selection;

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "features/KeypadDisplay.h"
 
 using namespace features;

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "features/KeypadDisplay.h"
 
 using namespace features;

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPointer>
 
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "features/KeypadDisplay.h"
 #include "readerlink/ResultText.h"
 

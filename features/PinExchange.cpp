@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "carddata/HexCodec.h"
-#include "console/ConsoleDlg.h"
 #include "features/ControlCodes.h"
 #include "features/ModifyPinDlg.h"
 #include "features/PinPromptDlg.h"
@@ -18,7 +17,6 @@
 
 namespace {
 
-constexpr char kFailedAnswer[] = "xx xx xx xx xx";
 // After starting the worker the window thread waits this long before it
 // looks at the worker again.
 constexpr int kWorkerStartWaitMs = 500;
@@ -75,7 +73,7 @@ private:
 
 }  // namespace
 
-CPinExchange::CPinExchange(CConsoleDlg& console) : m_console(console) {}
+CPinExchange::CPinExchange(PinConsole console) : m_console(std::move(console)) {}
 
 CPinExchange::~CPinExchange() {
     if (m_worker.joinable()) m_worker.join();
@@ -93,7 +91,7 @@ CModifyPinDlg* CPinExchange::ModifyWindow() const { return m_modifyWindow; }
 
 CVerifyPinDlg* CPinExchange::OpenVerifyWindow() {
     if (m_verifyWindow) return m_verifyWindow;
-    m_verifyWindow = new CVerifyPinDlg(&m_console);
+    m_verifyWindow = new CVerifyPinDlg(m_console.window);
     m_verifyWindow->SetOnClosed([this] {
         m_verifyWindow = nullptr;
         if (m_onWindowState) m_onWindowState(false);
@@ -105,7 +103,7 @@ CVerifyPinDlg* CPinExchange::OpenVerifyWindow() {
 
 CModifyPinDlg* CPinExchange::OpenModifyWindow() {
     if (m_modifyWindow) return m_modifyWindow;
-    m_modifyWindow = new CModifyPinDlg(&m_console);
+    m_modifyWindow = new CModifyPinDlg(m_console.window);
     m_modifyWindow->SetOnClosed([this] {
         m_modifyWindow = nullptr;
         if (m_onWindowState) m_onWindowState(false);
@@ -159,8 +157,7 @@ int CPinExchange::ModifyPinVendor() {
 int CPinExchange::PcscExchange(DWORD controlCode, const std::string& structureText, std::string_view logName,
                                const std::string& entriesText, const std::string& validationText,
                                const std::string& maxExtraText) {
-    m_console.m_commandText = m_console.m_commandField->GetText();
-    const std::string requestText = PcscRequestText(structureText, m_console.m_commandText);
+    const std::string requestText = PcscRequestText(structureText, m_console.readCommand());
     m_request = ConvertPinRequest(requestText);
     if (m_request.tooLong) {
         Refuse((requestText.size() + 1) / 2);
@@ -171,7 +168,7 @@ int CPinExchange::PcscExchange(DWORD controlCode, const std::string& structureTe
     // worker, so the window keeps painting and a click meanwhile is dropped.
     const PcscResult result = RunWorker(controlCode, kPcscPinAnswerSize, 0);
     const DWORD returned = m_params.returned;
-    m_console.m_lastResult = result;
+    m_console.setResult(result);
     if (m_closeAfterJoin) {
         // The console is to close: no key loop after this exchange.
         Finish(logName, result, m_answer.data(), std::min<unsigned>(returned, kPcscPinAnswerSize));
@@ -193,15 +190,14 @@ int CPinExchange::PcscExchange(DWORD controlCode, const std::string& structureTe
 }
 
 int CPinExchange::VendorExchange(DWORD controlCode, const std::string& structureText, std::string_view logName) {
-    m_console.m_commandText = m_console.m_commandField->GetText();
-    const std::string requestText = VendorRequestText(structureText, m_console.m_commandText);
+    const std::string requestText = VendorRequestText(structureText, m_console.readCommand());
     m_request = ConvertPinRequest(requestText);
     if (m_request.tooLong) {
         Refuse((requestText.size() + 1) / 2);
         return 0;
     }
     const ExchangeMark mark(m_exchanging);
-    auto* prompt = new CPinPromptDlg(&m_console);
+    auto* prompt = new CPinPromptDlg(m_console.window);
     prompt->show();
     prompt->HidePinField();
 
@@ -213,12 +209,11 @@ int CPinExchange::VendorExchange(DWORD controlCode, const std::string& structure
 }
 
 PcscResult CPinExchange::RunWorker(DWORD controlCode, DWORD answerSize, int startWaitMs) {
-    m_console.m_lastResult = 0;
-    m_console.m_statusText = std::string(kPinExchangeRunningText);
-    m_console.m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
-    m_console.RefreshWindow();
+    m_console.setResult(0);
+    m_console.showStatus(std::string(kPinExchangeRunningText));
+    m_console.refresh();
     {
-        ConsoleInputBlock block(&m_console);
+        ConsoleInputBlock block(m_console.window);
         StartPinWorker(controlCode, answerSize, startWaitMs);
         while (m_params.done.load() == 0 && m_params.result.load() == 0) {
             if (!PumpMessages()) break;  // the program is quitting: only wait for the worker
@@ -229,7 +224,7 @@ PcscResult CPinExchange::RunWorker(DWORD controlCode, DWORD answerSize, int star
         // not handled as new presses once the block is gone.
         PumpMessages();
     }
-    m_console.m_lastResult = m_params.result.load();
+    m_console.setResult(m_params.result.load());
     return m_params.result.load();
 }
 
@@ -242,7 +237,7 @@ void CPinExchange::CloseAfterJoin() {
 
 void CPinExchange::StartPinWorker(DWORD controlCode, DWORD answerSize, int startWaitMs) {
     m_params.done.store(0);
-    m_params.reader = &m_console.m_reader;
+    m_params.reader = m_console.link;
     m_params.controlCode = controlCode;
     m_params.request = m_request.bytes.data();
     m_params.requestLength = m_request.count;
@@ -264,22 +259,12 @@ void CPinExchange::JoinPinWorker() {
 void CPinExchange::Finish(std::string_view logName, PcscResult result, const std::uint8_t* answer, unsigned count) {
     // The console was closed during the key loop: its log is shut and its
     // window gone; there is no one left to show the answer to.
-    if (m_console.m_closing) return;
-    std::string logAnswer;
-    if (result == SCARD_S_SUCCESS) {
-        m_console.m_responseText = CHexCodec().BytesToHex(count, answer);
-        logAnswer = m_console.m_responseText;
-    } else {
-        m_console.m_responseText = kFailedAnswer;
-        GetResultText(static_cast<std::uint32_t>(result), logAnswer);
-    }
-    if (m_console.m_logEnabled)
-        m_console.ShowLogFailure(m_console.m_logFile.WriteRecord(logName, m_console.m_commandText, logAnswer));
-    m_console.RefreshWindow();
+    if (m_console.closing()) return;
+    m_console.conclude(logName, result, answer, count);
+    m_console.refresh();
 }
 
 void CPinExchange::Refuse(std::size_t byteCount) {
-    m_console.m_statusText = PinRequestTooLongText(byteCount);
-    m_console.m_lastResult = static_cast<PcscResult>(KEEP_STATUS_TEXT);
-    m_console.RefreshWindow();
+    m_console.showStatus(PinRequestTooLongText(byteCount));
+    m_console.refresh();
 }

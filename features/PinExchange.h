@@ -20,14 +20,30 @@
 #include "features/PinWorker.h"
 #include "readerlink/ReaderLink.h"
 
-class CConsoleDlg;
+class QWidget;
 class CVerifyPinDlg;
 class CModifyPinDlg;
 class CPinPromptDlg;
 
+// What the exchanges need of the console: its window, its reader link, its
+// command text and result, and the one place an exchange's outcome is shown
+// and logged. The console's session stands behind these.
+struct PinConsole {
+    QWidget* window = nullptr;  // parent of the PIN windows; its input is dropped during an exchange
+    CReaderLink* link = nullptr;
+    std::function<std::string()> readCommand;      // the command field's text, kept as the command text
+    std::function<void(PcscResult)> setResult;     // the last result
+    std::function<void(std::string)> showStatus;   // a text of its own in the status line
+    // Shows the answer (or the failure text) and writes the log record; the
+    // status line keeps what the exchange left there.
+    std::function<void(std::string_view logName, PcscResult, const std::uint8_t* answer, unsigned count)> conclude;
+    std::function<void()> refresh;
+    std::function<bool()> closing;  // the console was closed meanwhile: nothing left to show to
+};
+
 class CPinExchange {
 public:
-    explicit CPinExchange(CConsoleDlg& console);
+    explicit CPinExchange(PinConsole console);
     ~CPinExchange();  // waits for a running worker: it uses the reader link
 
     CPinExchange(const CPinExchange&) = delete;
@@ -84,7 +100,7 @@ private:
     // A request that does not fit its buffer: refused, nothing sent.
     void Refuse(std::size_t byteCount);
 
-    CConsoleDlg& m_console;
+    PinConsole m_console;
     QPointer<CVerifyPinDlg> m_verifyWindow;
     QPointer<CModifyPinDlg> m_modifyWindow;
     std::function<void(bool)> m_onWindowState;

@@ -8,7 +8,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "console/QtText.h"
+#include "widgets/DialogUnits.h"
+#include "widgets/QtText.h"
 #include "features/PinRequests.h"
 
 CPinParamsDlg::CPinParamsDlg(std::string_view title, std::string_view group, const std::vector<Row>& rows,
@@ -30,8 +31,7 @@ CPinParamsDlg::CPinParamsDlg(std::string_view title, std::string_view group, con
     auto* box = new QGroupBox(ToQString(group), this);
     auto* form = new QFormLayout(box);
     QPalette fieldPalette;
-    fieldPalette.setColor(QPalette::Base, QColor((kPinFieldColour >> 0) & 0xFF, (kPinFieldColour >> 8) & 0xFF,
-                                                 (kPinFieldColour >> 16) & 0xFF));
+    fieldPalette.setColor(QPalette::Base, RgbColour(kFieldRgb));
     for (const Row& row : rows) {
         auto* field = new QLineEdit(ToQString(row.defaultText), box);
         field->setPalette(fieldPalette);

@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "features/PinRequests.h"
 
 CPinPromptDlg::CPinPromptDlg(QWidget* parent) : QDialog(parent) {

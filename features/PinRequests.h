@@ -137,8 +137,6 @@ inline constexpr std::string_view kModifyPinGroup = "Modify PIN (hex)";
 inline constexpr std::string_view kPinPromptTitle = "PIN Code";
 inline constexpr std::string_view kPinPromptText = "Please Enter Your PinCode.";
 
-// Edit fields of the parameter windows are painted on this colour (0xBBGGRR).
-inline constexpr std::uint32_t kPinFieldColour = 0xB7BDBD;
 // The parameter windows keep this far from the screen's right and bottom edges.
 inline constexpr int kPinWindowRightMargin = 100;
 inline constexpr int kPinWindowBottomMargin = 150;

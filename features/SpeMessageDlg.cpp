@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "features/KeypadDisplay.h"
 
 using namespace features;

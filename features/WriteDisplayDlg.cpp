@@ -9,7 +9,7 @@
 
 #include <array>
 
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 
 using namespace features;
 

@@ -5,12 +5,12 @@
 #include <QPushButton>
 
 #include "firmloader/LoaderLayout.h"
-#include "readerlink/Cp1252.h"
 #include "widgets/DialogUnits.h"
+#include "widgets/QtText.h"
 
 LoaderAbout::LoaderAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QString::fromUtf8(Cp1252ToUtf8(kAboutTitle)));
+    setWindowTitle(ToQString(kAboutTitle));
     if (parent)
         setFont(parent->font());
     const DialogBaseUnits base = BaseUnitsOf(font());
@@ -22,10 +22,10 @@ LoaderAbout::LoaderAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Win
     auto* icon = new QLabel(this);
     icon->setPixmap(QIcon(QStringLiteral(":/firmloader/firmloader.png")).pixmap(32, 32));
     icon->setGeometry(x(g.iconX), y(g.iconY), 32, 32);
-    auto* text = new QLabel(QString::fromUtf8(Cp1252ToUtf8(kAboutText)), this);
+    auto* text = new QLabel(ToQString(kAboutText), this);
     text->setObjectName(QStringLiteral("aboutText"));
     text->setGeometry(x(g.textX), y(g.textY), x(g.textWidth), y(g.textHeight));
-    auto* ok = new QPushButton(QString::fromUtf8(Cp1252ToUtf8(kAboutOk)), this);
+    auto* ok = new QPushButton(ToQString(kAboutOk), this);
     ok->setDefault(true);
     ok->setGeometry(x(g.okX), y(g.okY), x(g.okWidth), y(g.okHeight));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -19,7 +19,7 @@
 #include "firmloader/LoaderLayout.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/MessagePump.h"
-#include "readerlink/Cp1252.h"
+#include "widgets/QtText.h"
 
 static void InitLoaderResources()
 {
@@ -27,35 +27,21 @@ static void InitLoaderResources()
     Q_INIT_RESOURCE(firmloader);
 }
 
-namespace {
-
-QString FromCp1252(std::string_view text)
-{
-    return QString::fromUtf8(Cp1252ToUtf8(text));
-}
-
-QColor BackgroundColour()
-{
-    return QColor(kBackgroundRed, kBackgroundGreen, kBackgroundBlue);
-}
-
-}  // namespace
-
 LoaderDialog::LoaderDialog(HidBackend& backend, DeviceWatch& watch, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       m_watch(watch)
 {
     InitLoaderResources();
-    setWindowTitle(FromCp1252(kLoaderTitle));
+    setWindowTitle(ToQString(kLoaderTitle));
     setWindowIcon(QIcon(QStringLiteral(":/firmloader/firmloader.png")));
-    QFont font(FromCp1252(kLoaderFontFace));
+    QFont font(ToQString(kLoaderFontFace));
     font.setPointSize(kLoaderFontPoints);
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
 
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, BackgroundColour());
+    palette.setColor(QPalette::Window, RgbColour(kFieldRgb));
     palette.setColor(QPalette::WindowText, Qt::black);
     setPalette(palette);
     setAutoFillBackground(true);
@@ -132,7 +118,7 @@ void LoaderDialog::BuildControls()
     // The table lists the group box first, so the controls it frames are
     // created after it and stay above it.
     for (const LoaderControl& c : LoaderControls()) {
-        const QString text = FromCp1252(c.text);
+        const QString text = ToQString(c.text);
         switch (c.kind) {
         case LoaderControlKind::GroupBox:
             place(new QGroupBox(text, this), c);
@@ -166,7 +152,7 @@ void LoaderDialog::BuildControls()
             m_logList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             m_logList->setSelectionMode(QAbstractItemView::SingleSelection);
             QPalette palette = m_logList->palette();
-            palette.setColor(QPalette::Base, BackgroundColour());
+            palette.setColor(QPalette::Base, RgbColour(kFieldRgb));
             palette.setColor(QPalette::Text, Qt::black);
             m_logList->setPalette(palette);
             place(m_logList, c);
@@ -174,7 +160,7 @@ void LoaderDialog::BuildControls()
         }
         case LoaderControlKind::ProgressBar:
             m_progress = new QProgressBar(this);
-            m_progress->setFormat(FromCp1252(kProgressFormat));
+            m_progress->setFormat(ToQString(kProgressFormat));
             m_progress->setRange(0, 1);
             m_progress->setValue(0);
             m_progress->setTextVisible(false);
@@ -194,7 +180,7 @@ QStringList LoaderDialog::LogLines() const
 
 void LoaderDialog::AppendLog(const std::string& line)
 {
-    m_logList->addItem(FromCp1252(line));
+    m_logList->addItem(ToQString(line));
     // Select the new line to bring it into view, then let go of it.
     QListWidgetItem* item = m_logList->item(m_logList->count() - 1);
     item->setSelected(true);
@@ -204,7 +190,7 @@ void LoaderDialog::AppendLog(const std::string& line)
 
 void LoaderDialog::ShowMessageBox(const std::string& text)
 {
-    QMessageBox box(QMessageBox::Warning, FromCp1252(kLoaderTitle), FromCp1252(text), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Warning, ToQString(kLoaderTitle), ToQString(text), QMessageBox::Ok, this);
     box.exec();
 }
 
@@ -225,7 +211,7 @@ void LoaderDialog::ShowProgress(std::size_t sent, std::size_t total)
 
 void LoaderDialog::OnBrowse()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), FromCp1252(kImageNameFilter));
+    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), ToQString(kImageNameFilter));
     if (path.isEmpty())
         return;
     m_pathBox->setText(path);
@@ -254,7 +240,7 @@ void LoaderDialog::contextMenuEvent(QContextMenuEvent* event)
     // window's context menu instead.
     QMenu menu(this);
     menu.addSeparator();
-    QAction* about = menu.addAction(FromCp1252(kAboutMenuText));
+    QAction* about = menu.addAction(ToQString(kAboutMenuText));
     about->setData(IDM_ABOUTBOX);
     if (menu.exec(event->globalPos()) == about)
         OnAbout();

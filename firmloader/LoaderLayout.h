@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "widgets/DialogLayout.h"
+
 enum class LoaderControlKind { GroupBox, Label, PathBox, Button, DefaultButton, LogList, ProgressBar };
 
 struct LoaderControl {
@@ -33,8 +35,7 @@ inline constexpr int kLoaderWidth = 328;  // dialog units
 inline constexpr int kLoaderHeight = 215;
 inline constexpr std::string_view kLoaderFontFace = "MS Sans Serif";
 inline constexpr int kLoaderFontPoints = 8;
-// RGB(189, 189, 183), 12041661 as a Windows colour reference.
-inline constexpr int kBackgroundRed = 189, kBackgroundGreen = 189, kBackgroundBlue = 183;
+// The background, and the log list's, is kFieldRgb.
 
 std::span<const LoaderControl> LoaderControls();
 

@@ -1,5 +1,6 @@
 #include "readerlink/Cp1252.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -77,4 +78,15 @@ std::string Utf8ToCp1252(std::string_view text, char replacement) {
         i += extra + 1;
     }
     return out;
+}
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(FoldCase(a[i]));
+        const auto y = static_cast<unsigned char>(FoldCase(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
 }

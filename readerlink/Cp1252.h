@@ -9,3 +9,11 @@ std::string Cp1252ToUtf8(std::string_view text);
 
 // Characters outside code page 1252 become replacement.
 std::string Utf8ToCp1252(std::string_view text, char replacement = '?');
+
+// Case folding for the kit's names and matches: a-z as A-Z, every other byte
+// as it is (as the "C" locale folds).
+constexpr char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Below, equal to or above zero as a sorts before, with or after b, ignoring
+// case; bytes compare unsigned, a prefix sorts first.
+int CompareNoCase(std::string_view a, std::string_view b);

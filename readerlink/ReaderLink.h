@@ -14,6 +14,9 @@ using PcscResult = std::int32_t;
 inline constexpr PcscResult NO_HANDLE = -1;
 inline constexpr int kReaderSlots = 10;
 inline constexpr int kReaderNameSize = 100;  // 99 characters and the terminator
+// Bit 31 of a preferred-protocol mask: the reader's default parameters
+// rather than the optimal ones.
+inline constexpr DWORD kDefaultParameters = 0x80000000u;
 
 class CReaderLink {
 public:

@@ -4,22 +4,10 @@
 #include <cctype>
 
 #include "carddata/HexCodec.h"
+#include "readerlink/Cp1252.h"
 #include "scripts/UserFile.h"
 
 namespace {
-
-char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-int CompareNoCase(std::string_view a, std::string_view b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto x = static_cast<unsigned char>(FoldCase(a[i]));
-        const auto y = static_cast<unsigned char>(FoldCase(b[i]));
-        if (x != y) return x < y ? -1 : 1;
-    }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
 
 std::string WithoutLineEnds(std::string_view text) {
     std::string out;

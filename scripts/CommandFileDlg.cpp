@@ -12,7 +12,7 @@
 
 #include <filesystem>
 
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "scripts/CommandFileTexts.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/DropDownButton.h"
@@ -22,10 +22,6 @@
 using namespace scripts;
 
 namespace {
-
-QRect ToPixels(const DuRect& rect, const DialogBaseUnits& base) {
-    return DialogRectToPixels(QRect(rect.x, rect.y, rect.width, rect.height), base);
-}
 
 std::string AbsolutePath(const std::string& path) {
     std::error_code error;
@@ -57,32 +53,32 @@ void CCommandFileDlg::BuildControls() {
 
     m_nameList = new QListWidget(this);
     m_nameList->setObjectName(QString::number(IDC_NAME_LIST));
-    m_nameList->setGeometry(ToPixels(kNameListRect, base));
+    m_nameList->setGeometry(DialogRectToPixels(kNameListRect, base));
     m_nameList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_nameList->setUniformItemSizes(true);  // one line each: long files lay out at once
     UseSteadyScrollBar(m_nameList);         // a play moves the selection row by row
     QPalette listPalette = m_nameList->palette();
-    const QColor field((kNameListRgb >> 16) & 0xFF, (kNameListRgb >> 8) & 0xFF, kNameListRgb & 0xFF);
+    const QColor field = RgbColour(kFieldRgb);
     listPalette.setColor(QPalette::Base, field);
     listPalette.setColor(QPalette::Text, Qt::black);
     m_nameList->setPalette(listPalette);
 
     m_valueList = new QListWidget(this);
     m_valueList->setObjectName(QString::number(IDC_VALUE_LIST));
-    m_valueList->setGeometry(ToPixels(kNameListRect, base));
+    m_valueList->setGeometry(DialogRectToPixels(kNameListRect, base));
     m_valueList->setUniformItemSizes(true);
     m_valueList->hide();
 
     auto* label = new QLabel(ToQString(kLoopLabel), this);
-    label->setGeometry(ToPixels(kLoopLabelRect, base));
+    label->setGeometry(DialogRectToPixels(kLoopLabelRect, base));
 
     m_loopField = new QLineEdit(this);
     m_loopField->setObjectName(QString::number(IDC_LOOP_COUNT));
-    m_loopField->setGeometry(ToPixels(kLoopFieldRect, base));
+    m_loopField->setGeometry(DialogRectToPixels(kLoopFieldRect, base));
 
     m_deleteButton = new CIconButton(this);
     m_deleteButton->setObjectName(QString::number(IDC_DELETE_COMMAND));
-    m_deleteButton->setGeometry(ToPixels(kDeleteRect, base));
+    m_deleteButton->setGeometry(DialogRectToPixels(kDeleteRect, base));
     m_deleteButton->SetImage(KitIcon(KitImage::DeleteCommandIcon));
     m_deleteButton->setToolTip(ToQString(kDeleteToolTip));
 

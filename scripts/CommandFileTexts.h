@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "widgets/DialogLayout.h"
+
 namespace scripts {
 
 // Dialog 103.
@@ -18,15 +20,12 @@ enum CommandFileControl : int {
     IDC_LOOP_LABEL = -1,
 };
 // Client size in dialog units and the rectangles of its controls.
-struct DuRect {
-    int x, y, width, height;
-};
 inline constexpr int kCommandFileWidthDu = 120;
 inline constexpr int kCommandFileHeightDu = 190;
-inline constexpr DuRect kNameListRect{5, 5, 110, 150};
-inline constexpr DuRect kLoopLabelRect{5, 164, 22, 9};
-inline constexpr DuRect kLoopFieldRect{29, 162, 32, 12};
-inline constexpr DuRect kDeleteRect{88, 158, 27, 25};
+inline constexpr DialogRect kNameListRect{5, 5, 110, 150};
+inline constexpr DialogRect kLoopLabelRect{5, 164, 22, 9};
+inline constexpr DialogRect kLoopFieldRect{29, 162, 32, 12};
+inline constexpr DialogRect kDeleteRect{88, 158, 27, 25};
 
 inline constexpr std::string_view kLoopLabel = "Loop :";
 inline constexpr std::string_view kDeleteToolTip = "Delete selected Command from the file";
@@ -43,8 +42,7 @@ inline constexpr int kRightMargin = 5;
 inline constexpr int kWidthTrim = 5;
 inline constexpr int kHeightExtra = 10;
 
-// The name list: black on RGB(189, 189, 183).
-inline constexpr std::uint32_t kNameListRgb = 0xBDBDB7;
+// The name list is black on kFieldRgb.
 
 // Asked before "Create NEW command file" makes a file that does not exist; %1 is its name.
 inline constexpr std::string_view kCreatePrompt = "%1\nThis file does not exist.\nDo you want to create it?";

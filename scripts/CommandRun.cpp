@@ -34,7 +34,7 @@
 #include "scripts/UserFile.h"
 #include "scripts/LogFile.h"
 #include "scripts/RunReport.h"
-#include "widgets/MaskData.h"
+#include "carddata/MaskData.h"
 
 namespace {
 
@@ -71,11 +71,7 @@ int FindCommand(const CCommandList& list, const std::string& name) {
     int found = -1;
     for (std::size_t i = 0; i < list.Size(); ++i) {
         const std::string& other = list.At(i).name;
-        if (other.size() != name.size()) continue;
-        bool equal = true;
-        for (std::size_t k = 0; k < name.size() && equal; ++k)
-            equal = std::toupper(static_cast<unsigned char>(other[k])) == std::toupper(static_cast<unsigned char>(name[k]));
-        if (equal) {
+        if (CompareNoCase(other, name) == 0) {
             if (found >= 0) return -2;  // ambiguous
             found = static_cast<int>(i);
         }
@@ -763,7 +759,7 @@ bool CheckValues(const OptionTexts& texts, RunOptions& options, std::string& err
     if (options.shareMode == SCARD_SHARE_DIRECT) {
         options.protocols = 0;
     } else if (texts.defaultParams) {
-        options.protocols |= 0x80000000u;  // bit 31: the reader's default parameters
+        options.protocols |= kDefaultParameters;
     }
     return true;
 }

@@ -33,6 +33,12 @@ QRect DialogRectToPixels(const QRect& dialogUnits, DialogBaseUnits base) {
                  DialogXToPixels(dialogUnits.width(), base.x), DialogYToPixels(dialogUnits.height(), base.y));
 }
 
+QRect DialogRectToPixels(const DialogRect& dialogUnits, DialogBaseUnits base) {
+    return DialogRectToPixels(QRect(dialogUnits.x, dialogUnits.y, dialogUnits.width, dialogUnits.height), base);
+}
+
+QColor RgbColour(std::uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
 QRect DialogRectToPixels(const QRect& dialogUnits, const QFont& font) {
     return DialogRectToPixels(dialogUnits, BaseUnitsOf(font));
 }

@@ -1,11 +1,17 @@
 // Dialog units to pixels. The windows are laid out in the dialog units of
 // their templates; one x unit is a quarter of the dialog font's average
 // character width, one y unit an eighth of its character height. Used by
-// every program of the kit (its own small library, dialogunits).
+// every program of the kit (its own small library, dialogunits), with the
+// templates' colours.
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QRect>
+
+#include <cstdint>
+
+#include "widgets/DialogLayout.h"
 
 struct DialogBaseUnits {
     int x = 0;  // average character width in pixels
@@ -22,3 +28,7 @@ int DialogYToPixels(int du, int baseY);
 
 QRect DialogRectToPixels(const QRect& dialogUnits, DialogBaseUnits base);
 QRect DialogRectToPixels(const QRect& dialogUnits, const QFont& font);
+QRect DialogRectToPixels(const DialogRect& dialogUnits, DialogBaseUnits base);
+
+// A template colour, 0xRRGGBB.
+QColor RgbColour(std::uint32_t rgb);

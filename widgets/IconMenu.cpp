@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <QVariant>
 
-#include "readerlink/Cp1252.h"
+#include "widgets/QtText.h"
 
 namespace {
 constexpr const char* kVendorProperty = "benchkitVendorItem";
@@ -20,7 +20,7 @@ CIconMenu::CIconMenu(QWidget* parent) : QMenu(parent) {
 }
 
 QAction* CIconMenu::AddItem(int command, std::string_view cp1252Text, const QIcon& image, bool vendor) {
-    QAction* action = addAction(image, QString::fromUtf8(Cp1252ToUtf8(cp1252Text)));
+    QAction* action = addAction(image, ToQString(cp1252Text));
     action->setData(command);
     // Some platforms hide menu icons by default; these menus are made for them.
     action->setIconVisibleInMenu(true);

@@ -16,15 +16,7 @@
 #include <QTextDocument>
 #include <QTextLayout>
 
-#include "readerlink/Cp1252.h"
-
-namespace {
-
-QString ToQString(std::string_view cp1252) { return QString::fromUtf8(Cp1252ToUtf8(cp1252)); }
-
-std::string ToCp1252(const QString& text) { return Utf8ToCp1252(text.toUtf8().toStdString()); }
-
-}  // namespace
+#include "widgets/QtText.h"
 
 CMaskedEdit::CMaskedEdit(QWidget* parent) : QPlainTextEdit(parent) {
     setUndoRedoEnabled(false);
@@ -154,7 +146,7 @@ void CMaskedEdit::PasteText(const QString& text) {
     std::size_t from = 0, to = 0;
     std::size_t cursor = static_cast<std::size_t>(CursorPosition());
     if (SelectionRange(from, to)) cursor = m_mask.ClearRange(from, to);
-    ShowText(m_mask.Paste(cursor, ToCp1252(text.left(kMaxPasted))));
+    ShowText(m_mask.Paste(cursor, FromQString(text.left(kMaxPasted))));
     emit TextEdited();
 }
 

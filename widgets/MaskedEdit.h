@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "widgets/MaskData.h"
+#include "carddata/MaskData.h"
 
 class CMaskedEdit : public QPlainTextEdit {
     Q_OBJECT

@@ -93,7 +93,7 @@ void BM_WindowPlay(benchmark::State& state) {
         names->setCurrentRow(1);
         names->setCurrentRow(0);
         Button(dlg, 1055)->click();  // Play Commands
-        if (!Button(dlg, 1058)->isEnabled() || !dlg.m_playCommands || window->List().Size() != kCommands) {
+        if (!Button(dlg, 1058)->isEnabled() || !dlg.PlayCommands() || window->List().Size() != kCommands) {
             state.SkipWithError("no card: run under tests/pcscd/with-private-pcscd.sh with conf-one");
         } else {
             for (auto _ : state) {
@@ -102,7 +102,7 @@ void BM_WindowPlay(benchmark::State& state) {
                 start.loopCount = 1;
                 window->SetPosition(start, true);
                 Button(dlg, 1058)->click();  // SCardTransmit: one lap of the file
-                if (dlg.m_lastResult != 0 || window->SelectedIndex() != kCommands - 1) {
+                if (dlg.Session().LastResult() != 0 || window->SelectedIndex() != kCommands - 1) {
                     state.SkipWithError("the play stopped early");
                     break;
                 }

@@ -7,7 +7,7 @@
 
 #include <QApplication>
 
-#include "widgets/MaskData.h"
+#include "carddata/MaskData.h"
 #include "widgets/MaskedEdit.h"
 #include "widgets/MessagePump.h"
 

@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <string>
 
-#include "widgets/MaskData.h"
+#include "carddata/MaskData.h"
 #include "widgets/MessagePump.h"
 
 namespace {

@@ -16,12 +16,10 @@
 #include "carddata/HexCodec.h"
 #include "console/ParseAtrDlg.h"
 #include "console/StatusTree.h"
-#include "readerlink/Cp1252.h"
 #include "widgets/MaskedEdit.h"
+#include "widgets/QtText.h"
 
 namespace {
-
-QString Q(const std::string& cp1252) { return QString::fromUtf8(Cp1252ToUtf8(cp1252)); }
 
 int Image(const QTreeWidgetItem* item) { return item->data(0, CStatusTree::ImageRole).toInt(); }
 
@@ -130,7 +128,7 @@ TEST(ParseAtrDialog, TypedAtrFillsTheTreeWithoutACard) {
     CStatusTree tree;
     tree.FillStatusTree(text, atr.data(), atr.size());
     const QTreeWidgetItem* root = tree.topLevelItem(0);
-    EXPECT_EQ(root->text(0), Q(text));  // the typed text unchanged, blanks included
+    EXPECT_EQ(root->text(0), ToQString(text));  // the typed text unchanged, blanks included
     EXPECT_EQ(Image(root), kImageRootPass);
     EXPECT_EQ(root->child(0)->child(1)->text(0), "14 50 ");
     EXPECT_EQ(root->child(0)->child(1)->child(0)->text(0), QString("\x14P"));

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <thread>
 
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "readerlink/PcscApi.h"
 
 using namespace console;

@@ -10,7 +10,7 @@
 
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "ConsoleHarness.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 
 using namespace console;
 using namespace harness;
@@ -65,7 +65,7 @@ TEST(ConsoleReaders, ConnectUsesTheChosenReaderAndDisconnectResetsTheChoice) {
     ASSERT_FALSE(pcsc.Calls("Connect").empty());
     EXPECT_EQ(pcsc.Calls("Connect").back().reader, fourth);
     Click(dlg, IDC_DISCONNECT);
-    EXPECT_EQ(dlg.m_selectedReader, 0);
+    EXPECT_EQ(dlg.Session().SelectedReader(), 0);
     EXPECT_EQ(ReaderList(dlg)->currentIndex(), 0);
     EXPECT_EQ(ReaderList(dlg)->count(), 10);
     EXPECT_EQ(pcsc.Calls("Disconnect").back().c, static_cast<std::uint32_t>(SCARD_LEAVE_CARD));
@@ -89,7 +89,7 @@ TEST(ConsoleReaders, AReaderWithoutTheMakersCodeIsJudgedByItsName) {
     Click(dlg, IDC_CONNECT);
     EXPECT_EQ(StateMismatches(dlg, WindowState::CardConnected), "") << StatusLine(dlg);
     EXPECT_EQ(StatusLine(dlg), "");
-    EXPECT_FALSE(dlg.m_makerReader);
+    EXPECT_FALSE(dlg.Session().MakerReader());
     Click(dlg, IDC_RELEASE);
     dlg.reject();
     QDir::setCurrent(previous);

@@ -97,7 +97,7 @@ TEST(ConsoleWatcher, ReListingKeepsTheChosenPosition) {
     EXPECT_TRUE(WaitFor([&] { return !pcsc.Calls("ListReaders").empty(); })) << "arrival re-lists the readers";
     EXPECT_EQ(ReaderList(dlg)->count(), 10);
     EXPECT_EQ(ReaderList(dlg)->currentIndex(), 3);
-    EXPECT_EQ(dlg.m_selectedReader, 3);
+    EXPECT_EQ(dlg.Session().SelectedReader(), 3);
     dlg.reject();
 }
 

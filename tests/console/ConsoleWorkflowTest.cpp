@@ -19,7 +19,7 @@
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "ConsoleHarness.h"
 #include "carddata/StatusWords.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "readerlink/ResultText.h"
 #include "console/ParseAtrDlg.h"
 #include "widgets/MaskedEdit.h"
@@ -77,7 +77,7 @@ TEST_F(ConsoleWorkflow, EveryControlFollowsTheThreeStates) {
     // The manufacturer-name read leaves the status line empty; this reader
     // names another maker, so the vendor attribute entries stay greyed.
     EXPECT_EQ(StatusLine(dlg), "");
-    EXPECT_FALSE(dlg.m_makerReader);
+    EXPECT_FALSE(dlg.Session().MakerReader());
     emit qobject_cast<QToolButton*>(dlg.Control(IDC_ATTRIBUTES))->menu()->aboutToShow();
     EXPECT_FALSE(dlg.MenuCommand(32820)->isEnabled());
     EXPECT_TRUE(dlg.MenuCommand(32832)->isEnabled()) << "standard entries stay available";
@@ -136,10 +136,10 @@ TEST_F(ConsoleWorkflow, DirectModeKeepsTheExchangeOffButNotTheControlCommand) {
     Click(dlg, IDC_CONNECT);
     // Connect ends on the manufacturer-name read, which keeps the status line's own (empty) text.
     ASSERT_TRUE(Button(dlg, IDC_DISCONNECT)->isEnabled()) << StatusLine(dlg);
-    EXPECT_EQ(dlg.m_lastResult, static_cast<PcscResult>(KEEP_STATUS_TEXT));
+    EXPECT_EQ(dlg.Session().LastResult(), static_cast<PcscResult>(KEEP_STATUS_TEXT));
     EXPECT_EQ(StatusLine(dlg), "");
     // No protocol is negotiated in direct mode.
-    EXPECT_EQ(dlg.m_preferredProtocols, 0u);
+    EXPECT_EQ(dlg.Session().PreferredProtocols(), 0u);
     EXPECT_TRUE(Checked(IDC_SHARE_DIRECT));
     EXPECT_FALSE(Button(dlg, IDC_SHARE_EXCLUSIVE)->isEnabled());
     EXPECT_TRUE(dlg.Control(IDC_STATUS_TREE)->isHidden());
@@ -155,12 +155,12 @@ TEST_F(ConsoleWorkflow, ConnectShowsTheNegotiatedProtocol) {
     Click(dlg, IDC_DEFAULT);
     Connect();
     // The card offers T=0 and T=1 and the resource manager takes T=1.
-    EXPECT_EQ(dlg.m_preferredProtocols, 2u);
+    EXPECT_EQ(dlg.Session().PreferredProtocols(), 2u);
     EXPECT_FALSE(Checked(IDC_PROTOCOL_T0));
     EXPECT_TRUE(Checked(IDC_PROTOCOL_T1));
     EXPECT_TRUE(Checked(IDC_OPTIMAL)) << "a connection reports no parameter choice";
     Click(dlg, IDC_DISCONNECT);
-    EXPECT_EQ(dlg.m_preferredProtocols, 3u);
+    EXPECT_EQ(dlg.Session().PreferredProtocols(), 3u);
     EXPECT_TRUE(Checked(IDC_PROTOCOL_T0));
     EXPECT_TRUE(Checked(IDC_PROTOCOL_T1));
     for (int id : {IDC_SHARE_EXCLUSIVE, IDC_SHARE_SHARED, IDC_SHARE_DIRECT}) EXPECT_TRUE(Button(dlg, id)->isEnabled());
@@ -170,7 +170,7 @@ TEST_F(ConsoleWorkflow, ResetsReuseTheProtocolOfAT0Connection) {
     Establish();
     Click(dlg, IDC_PROTOCOL_T1);
     Connect();
-    EXPECT_EQ(dlg.m_preferredProtocols, 1u);
+    EXPECT_EQ(dlg.Session().PreferredProtocols(), 1u);
     EXPECT_TRUE(Checked(IDC_PROTOCOL_T0));
     EXPECT_FALSE(Checked(IDC_PROTOCOL_T1));
     EXPECT_TRUE(Checked(IDC_OPTIMAL));
@@ -232,8 +232,8 @@ TEST_F(ConsoleWorkflow, ChoosingAReaderWhileConnectedReleasesTheContext) {
     EXPECT_EQ(pcsc.Calls("ReleaseContext").size(), 1u);
     EXPECT_TRUE(pcsc.Calls("Disconnect").empty());
     EXPECT_EQ(StateMismatches(dlg, WindowState::NoContext), "");
-    EXPECT_EQ(dlg.m_shareMode, static_cast<DWORD>(SCARD_SHARE_EXCLUSIVE));
-    EXPECT_EQ(dlg.m_preferredProtocols, 3u);
+    EXPECT_EQ(dlg.Session().ShareMode(), static_cast<DWORD>(SCARD_SHARE_EXCLUSIVE));
+    EXPECT_EQ(dlg.Session().PreferredProtocols(), 3u);
 }
 
 TEST_F(ConsoleWorkflow, ClosingWhileConnectedReleasesWithoutDisconnecting) {
@@ -251,13 +251,13 @@ TEST_F(ConsoleWorkflow, ConnectShowsTheAtrAndDisconnectClearsTheCommandArea) {
     auto* tree = qobject_cast<QTreeWidget*>(dlg.Control(IDC_STATUS_TREE));
     EXPECT_FALSE(tree->isHidden());
     ASSERT_EQ(tree->topLevelItemCount(), 1);
-    EXPECT_EQ(FromQString(tree->topLevelItem(0)->text(0)), dlg.m_atrText);
+    EXPECT_EQ(FromQString(tree->topLevelItem(0)->text(0)), dlg.Session().AtrText());
     // The simulated card answers a cold reset and a warm one differently.
     Command(dlg, ID_COLD_RESET);
-    EXPECT_EQ(dlg.m_atrText, "3B 84 80 01 53 49 4D 31 63 ");
+    EXPECT_EQ(dlg.Session().AtrText(), "3B 84 80 01 53 49 4D 31 63 ");
     Command(dlg, ID_WARM_RESET);
-    EXPECT_EQ(dlg.m_atrText, "3B 84 80 01 53 49 4D 32 60 ") << "the status step re-reads the ATR";
-    EXPECT_EQ(FromQString(tree->topLevelItem(0)->text(0)), dlg.m_atrText);
+    EXPECT_EQ(dlg.Session().AtrText(), "3B 84 80 01 53 49 4D 32 60 ") << "the status step re-reads the ATR";
+    EXPECT_EQ(FromQString(tree->topLevelItem(0)->text(0)), dlg.Session().AtrText());
     Type("00A40400");
     Click(dlg, IDC_DISCONNECT);
     // Clearing the field must not switch the exchange buttons back on.
@@ -309,12 +309,12 @@ TEST_F(ConsoleWorkflow, EnterInTheCommandFieldSendsOnce) {
 
 TEST_F(ConsoleWorkflow, UseLogFileIsGreyedWhileAContextIsEstablished) {
     Command(dlg, IDM_USE_LOG_FILE);
-    EXPECT_TRUE(dlg.m_logEnabled);
+    EXPECT_TRUE(dlg.Session().LogEnabled());
     Command(dlg, IDM_USE_LOG_FILE);
-    EXPECT_FALSE(dlg.m_logEnabled);
+    EXPECT_FALSE(dlg.Session().LogEnabled());
     Establish();
     Command(dlg, IDM_USE_LOG_FILE);
-    EXPECT_FALSE(dlg.m_logEnabled) << "a greyed item cannot be chosen";
+    EXPECT_FALSE(dlg.Session().LogEnabled()) << "a greyed item cannot be chosen";
 }
 
 TEST_F(ConsoleWorkflow, ParseAtrFillsTheTreeWithoutContextOrCard) {
@@ -355,7 +355,7 @@ TEST_F(ConsoleWorkflow, LogFileHoldsTheStatusAndExchangeRecords) {
     const QStringList logs = QDir(dir.path()).entryList({"*.log"}, QDir::Files);
     ASSERT_EQ(logs.size(), 1);
     const std::string log = bench::ReadFile(dir.filePath(logs.first()).toStdString());
-    const std::string atr = dlg.m_atrText.substr(0, dlg.m_atrText.size() - 1);
+    const std::string atr = dlg.Session().AtrText().substr(0, dlg.Session().AtrText().size() - 1);
     EXPECT_NE(log.find("[Command]\r\nSCardStatus Request\r\n[Answer]\r\n" + atr + "\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("[Command]\r\nSCardTransmit\r\n00 A4 04 00 "), std::string::npos) << log;
     EXPECT_NE(log.find("[Answer]\r\n90 00 \r\n"), std::string::npos) << log;

@@ -27,7 +27,7 @@
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "carddata/CardList.h"
 #include "console/ParseAtrDlg.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "console/StatusTree.h"
 #include "readerlink/ResultText.h"
 #include "widgets/MaskedEdit.h"
@@ -144,7 +144,7 @@ TEST_F(ConsoleExchange, AnswersAreShownAsHexOrAsTheStatusWord) {
         EXPECT_EQ(StatusLine(m_dlg), "OK") << c.keys;
         EXPECT_TRUE(Button(m_dlg, IDC_RESPONSE_FORMAT)->isEnabled());
     }
-    EXPECT_EQ(m_dlg.m_commandText, FieldText("00 B0 FF 00"));
+    EXPECT_EQ(m_dlg.Session().CommandText(), FieldText("00 B0 FF 00"));
 
     // An answer past 255 bytes is shown whole.
     Send("00B00100");
@@ -152,7 +152,7 @@ TEST_F(ConsoleExchange, AnswersAreShownAsHexOrAsTheStatusWord) {
     ASSERT_EQ(response.size(), 300u * 3);
     EXPECT_EQ(response.substr(0, 9), "03 08 0D ");
     EXPECT_EQ(response.substr(response.size() - 6), "90 00 ");
-    EXPECT_EQ(m_dlg.m_responseLength, 300u);
+    EXPECT_EQ(m_dlg.Session().ResponseLength(), 300u);
 }
 
 TEST_F(ConsoleExchange, ResponseFormatButtonAlternatesFromTheStoredBytes) {
@@ -162,7 +162,7 @@ TEST_F(ConsoleExchange, ResponseFormatButtonAlternatesFromTheStoredBytes) {
     ASSERT_EQ(Response(), "41 42 90 00 ");
     // 0x90 has no character in code page 1252: compare the text the field was given.
     Click(m_dlg, IDC_RESPONSE_FORMAT);
-    EXPECT_EQ(m_dlg.m_responseText, "AB\x90 ");  // the zero byte as a space
+    EXPECT_EQ(m_dlg.Session().ResponseText(), "AB\x90 ");  // the zero byte as a space
     EXPECT_EQ(ResponseField(), ToQString("AB\x90 "));
     Click(m_dlg, IDC_RESPONSE_FORMAT);
     EXPECT_EQ(Response(), "41 42 90 00 ");
@@ -170,7 +170,7 @@ TEST_F(ConsoleExchange, ResponseFormatButtonAlternatesFromTheStoredBytes) {
     // A status-word text gives way to the plain conversion of the bytes.
     Send("00A40400");
     Click(m_dlg, IDC_RESPONSE_FORMAT);
-    EXPECT_EQ(m_dlg.m_responseText, "\x90 ");
+    EXPECT_EQ(m_dlg.Session().ResponseText(), "\x90 ");
     EXPECT_EQ(ResponseField(), ToQString("\x90 "));
     Click(m_dlg, IDC_RESPONSE_FORMAT);
     EXPECT_EQ(Response(), "90 00 ");
@@ -200,7 +200,7 @@ TEST_F(ConsoleExchange, WithoutAConnectionTheFailureIsShown) {
     QTest::keyClick(Field(), Qt::Key_Return);
     EXPECT_EQ(Response(), "xx xx xx xx xx");
     EXPECT_EQ(StatusLine(m_dlg), ResultText(0xFFFFFFFFu));
-    EXPECT_EQ(m_dlg.m_responseLength, 0u);
+    EXPECT_EQ(m_dlg.Session().ResponseLength(), 0u);
     ASSERT_TRUE(Button(m_dlg, IDC_RESPONSE_FORMAT)->isEnabled());
     Click(m_dlg, IDC_RESPONSE_FORMAT);
     EXPECT_EQ(Response(), "");
@@ -210,7 +210,7 @@ TEST_F(ConsoleExchange, WithoutAConnectionTheFailureIsShown) {
 
 TEST_F(ConsoleExchange, LogHoldsEveryExchangeByteForByte) {
     m_dlg.OnSysCommand(IDM_USE_LOG_FILE);
-    ASSERT_TRUE(m_dlg.m_logEnabled);
+    ASSERT_TRUE(m_dlg.Session().LogEnabled());
     Establish();
     Connect();  // the status step writes the ATR record
     Send("00A40400");
@@ -311,9 +311,9 @@ TEST_F(ConsoleExchange, ConnectRecognisesTheMakersReader) {
     EXPECT_EQ(controls[0].a, static_cast<std::uint32_t>(CM_IOCTL_GET_FEATURE_REQUEST));
     EXPECT_EQ(controls[1].a, static_cast<std::uint32_t>(SCARD_CTL_CODE(2049)));
     EXPECT_EQ(StatusLine(m_dlg), "");
-    EXPECT_TRUE(m_dlg.m_makerReader);
+    EXPECT_TRUE(m_dlg.Session().MakerReader());
     // The answer is kept for the response-format button, the field is not touched.
-    EXPECT_EQ(m_dlg.m_responseLength, 18u);
+    EXPECT_EQ(m_dlg.Session().ResponseLength(), 18u);
     EXPECT_EQ(Response(), "");
 
     QMenu* menu = qobject_cast<QToolButton*>(m_dlg.Control(IDC_ATTRIBUTES))->menu();
@@ -358,7 +358,7 @@ TEST_F(ConsoleExchange, ParseAtrFillsTheTreeWithoutAContext) {
         parse->click();
     });
     m_dlg.OnSysCommand(IDM_PARSE_ATR);
-    EXPECT_EQ(m_dlg.m_reader.ContextHandle(), 0u);
+    EXPECT_EQ(m_dlg.Session().Link().ContextHandle(), 0u);
     QTreeWidget* tree = Tree();
     ASSERT_FALSE(tree->isHidden());
     ASSERT_EQ(tree->topLevelItemCount(), 1);
@@ -366,7 +366,7 @@ TEST_F(ConsoleExchange, ParseAtrFillsTheTreeWithoutAContext) {
     typed.resize(80 * 3 - 1, ' ');
     // The root leaves out the field's blanks; the text itself keeps them.
     EXPECT_EQ(FromQString(tree->topLevelItem(0)->text(0)), "3B 02 04 14");
-    EXPECT_EQ(m_dlg.m_atrText, typed);
+    EXPECT_EQ(m_dlg.Session().AtrText(), typed);
     const QTreeWidgetItem* historical = tree->topLevelItem(0)->child(0)->child(1);
     ASSERT_NE(historical, nullptr);
     EXPECT_EQ(FromQString(historical->text(0)), "04 14 ");

@@ -23,7 +23,7 @@
 #include "../readerlink_pcscd/PcscdBench.h"
 #include "../tables/TableFile.h"
 #include "console/ParseAtrDlg.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/MaskedEdit.h"
 
@@ -155,7 +155,7 @@ TEST_P(EscapeKey, NeverClosesTheConsole) {
     EXPECT_TRUE(dlg->isVisible()) << "Escape closed the console";
     EXPECT_EQ(StateMismatches(*dlg, WindowState::CardConnected), "");
     EXPECT_TRUE(pcsc.Calls("ReleaseContext").empty());
-    EXPECT_TRUE(dlg->m_stopPlayer) << "a running player is asked to stop";
+    EXPECT_TRUE(dlg->StopRequested()) << "a running player is asked to stop";
     // Exit still ends the program.
     Press(IDC_EXIT);
     EXPECT_FALSE(dlg->isVisible());
@@ -346,8 +346,8 @@ TEST_F(ConsoleInput, ParsedAtrTakesThePicturesPlaceWithoutTrailingBlanks) {
     WaitFor([&] { return typed; }, 5000);
     ASSERT_TRUE(typed);
 
-    EXPECT_EQ(dlg->m_atrText.size(), 239u) << "the typed text keeps the field's blanks";
-    EXPECT_EQ(dlg->m_atrText.substr(0, 11), "3B 02 14 50");
+    EXPECT_EQ(dlg->Session().AtrText().size(), 239u) << "the typed text keeps the field's blanks";
+    EXPECT_EQ(dlg->Session().AtrText().substr(0, 11), "3B 02 14 50");
     EXPECT_TRUE(Control(IDC_PICTURE_CARD)->isHidden()) << "the tree is drawn over the card picture";
     ASSERT_FALSE(Tree()->isHidden());
     ASSERT_EQ(Tree()->topLevelItemCount(), 1);

@@ -32,7 +32,7 @@
 
 #include "../console/ConsoleHarness.h"
 #include "../readerlink_pcscd/PcscdBench.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "scripts/CommandFileDlg.h"
 #include "widgets/MaskedEdit.h"
 
@@ -176,7 +176,7 @@ protected:
     }
     void CheckPlayCommands() {
         Click(*m_dlg, IDC_PLAY_COMMANDS);
-        ASSERT_TRUE(m_dlg->m_playCommands);
+        ASSERT_TRUE(m_dlg->PlayCommands());
     }
     // The commands that reached the card since the mark.
     std::vector<std::string> Sent() {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "TableFile.h"
+#include "../tables/TableFile.h"
 #include "console/ConsoleTexts.h"
 #include "features/Attributes.h"
 
@@ -31,7 +31,7 @@ std::string Shown(AttributeForm form, const std::vector<std::uint8_t>& bytes, st
 }
 
 TEST(Attributes, EveryMenuEntryThroughItsForm) {
-    const auto rows = tables::Read("attributes.tsv");
+    const auto rows = tables::Load("attributes.tsv");
     ASSERT_EQ(rows.size(), 22u);
     std::size_t standard = 0;
     std::size_t vendor = 0;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "TableFile.h"
+#include "../tables/TableFile.h"
 #include "features/ControlCodes.h"
 
 using namespace features;
@@ -29,7 +29,7 @@ std::vector<std::uint8_t> Concat(std::initializer_list<std::vector<std::uint8_t>
 }
 
 TEST(ControlCodes, FixedEntriesAreThePlatformCodesOfTheirNumbers) {
-    const auto rows = tables::Read("control-codes.tsv");
+    const auto rows = tables::Load("control-codes.tsv");
     const auto fixed = FixedControls();
     ASSERT_EQ(fixed.size(), rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -47,7 +47,7 @@ TEST(ControlCodes, FixedEntriesAreThePlatformCodesOfTheirNumbers) {
 }
 
 TEST(ControlCodes, FeatureNamesByTag) {
-    for (const auto& row : tables::Read("feature-names.tsv")) {
+    for (const auto& row : tables::Load("feature-names.tsv")) {
         EXPECT_EQ(FeatureName(static_cast<std::uint8_t>(tables::Number(row[0]))), row[1]) << row[0];
     }
     // pcsc-lite's own tag numbers for the tags beyond the first seventeen.
@@ -163,7 +163,7 @@ TEST(Selection, EveryRowOfTheSelectionTable) {
         answer.insert(answer.end(), r.begin(), r.end());
     }
     table.Parse(answer.data(), answer.size());
-    for (const auto& row : tables::Read("selection.tsv")) {
+    for (const auto& row : tables::Load("selection.tsv")) {
         SCOPED_TRACE(row[0]);
         const Selection s = SelectControl(row[0], table);
         EXPECT_EQ(s.setsCode, row[1] != "-");

@@ -115,10 +115,10 @@ TEST_F(ConsoleControl, ConnectListsTheTwelveFeaturesSorted) {
     EXPECT_EQ(FromQString(ReaderList(dlg)->itemText(0)), std::string(kDemoReader) + " PCSC V2 with 12 Feature(s)");
     EXPECT_EQ(FromQString(ReaderList(dlg)->itemText(1)), kPlainReader);
     EXPECT_EQ(ReaderList(dlg)->currentIndex(), 0);
-    EXPECT_EQ(dlg.m_featureCount, 12);
-    EXPECT_TRUE(dlg.m_features.m_keyPollingSupported);
+    EXPECT_EQ(dlg.Session().FeatureCount(), 12);
+    EXPECT_TRUE(dlg.Session().Features().m_keyPollingSupported);
     EXPECT_EQ(StatusLine(dlg), "");
-    EXPECT_TRUE(dlg.m_makerReader);
+    EXPECT_TRUE(dlg.Session().MakerReader());
 }
 
 TEST_F(ConsoleControl, TypedInputReachesTheReaderWithTheChosenCode) {
@@ -133,8 +133,8 @@ TEST_F(ConsoleControl, TypedInputReachesTheReaderWithTheChosenCode) {
     EXPECT_EQ(calls[0], "Control 42000800 01 02 A0");
     EXPECT_EQ(Response(dlg), "90 00 ");
     EXPECT_EQ(StatusLine(dlg), ResultText(0));
-    EXPECT_EQ(dlg.m_responseLength, 2u);
-    EXPECT_EQ(dlg.m_responseBytes[0], 0x90);
+    EXPECT_EQ(dlg.Session().ResponseLength(), 2u);
+    EXPECT_EQ(dlg.Session().ResponseBytes()[0], 0x90);
     EXPECT_TRUE(Button(dlg, IDC_RESPONSE_FORMAT)->isEnabled());
     // One record: the field's text as typed (blanks of the mask kept) and the answer.
     const std::string log = LogBytes();
@@ -145,7 +145,7 @@ TEST_F(ConsoleControl, TypedInputReachesTheReaderWithTheChosenCode) {
     ASSERT_NE(answer, std::string::npos);
     EXPECT_EQ(log.substr(answer), "\r\n[Answer]\r\n90 00 \r\n");
     EXPECT_EQ(log.substr(at + record.size(), answer - at - record.size()),
-              std::string(dlg.m_commandText.size() - 9, ' '));
+              std::string(dlg.Session().CommandText().size() - 9, ' '));
 
     // "Select an IOCTL" leaves the code chosen before it.
     ASSERT_TRUE(ChooseControl(dlg, "IOCTL_SMARTCARD_VENDOR_DISPLAY"));
@@ -180,12 +180,12 @@ TEST_F(ConsoleControl, ThreeSelectionsInARowLeaveOnlyTheLastWindows) {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
         EXPECT_EQ(WindowsOnScreen(), c.open) << c.choices.back();
-        EXPECT_TRUE(dlg.m_featureWindowOpen) << c.choices.back();
+        EXPECT_TRUE(dlg.FeatureWindowOpen()) << c.choices.back();
     }
     // A user's close clears the flag at once; the next selection opens its window.
     for (QWidget* w : QApplication::topLevelWidgets())
         if (qobject_cast<CFeatureWindow*>(w) && w->isVisible()) w->close();
-    EXPECT_FALSE(dlg.m_featureWindowOpen);
+    EXPECT_FALSE(dlg.FeatureWindowOpen());
     ASSERT_TRUE(ChooseControl(dlg, "FEATURE_IFD_DISPLAY_PROPERTIES"));
     EXPECT_EQ(WindowsOnScreen(), std::vector<std::string>{"Display Properties"});
 }
@@ -198,7 +198,7 @@ TEST_F(ConsoleControl, TheVisiblePinWindowsFieldsAreSent) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     ASSERT_EQ(WindowsOnScreen(), std::vector<std::string>{"Verify Pin Value"});
-    auto* window = qobject_cast<CPinParamsDlg*>(dlg.m_verifyPinWindow.data());
+    auto* window = qobject_cast<CPinParamsDlg*>(dlg.FeatureWindowOf(features::FeatureWindow::VerifyPin).data());
     ASSERT_NE(window, nullptr);
     window->Field(0)->selectAll();
     QTest::keyClicks(window->Field(0), "1E");
@@ -257,7 +257,7 @@ TEST_F(ConsoleControl, AFailedControlShowsTheFailure) {
     Click(dlg, IDC_CONTROL);
     EXPECT_EQ(Response(dlg), "xx xx xx xx xx");
     EXPECT_EQ(StatusLine(dlg), ResultText(static_cast<std::uint32_t>(SCARD_E_NOT_TRANSACTED)));
-    EXPECT_EQ(dlg.m_responseLength, 0u);
+    EXPECT_EQ(dlg.Session().ResponseLength(), 0u);
     // The log takes the failure's text as the answer.
     const std::string log = LogBytes();
     EXPECT_EQ(log.substr(log.rfind("[Answer]")),
@@ -303,8 +303,8 @@ TEST_F(ConsoleControl, EveryAttributeEntryShowsItsValue) {
 
     // A vendor read leaves its bytes for the response-format button.
     ReadAttribute(32819);
-    EXPECT_EQ(dlg.m_responseLength, 8u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(dlg.m_responseBytes.data())), "PP-2.10");
+    EXPECT_EQ(dlg.Session().ResponseLength(), 8u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(dlg.Session().ResponseBytes().data())), "PP-2.10");
 }
 
 TEST_F(ConsoleControl, PlainReaderKeepsTheFixedEntriesAndFallsBackToItsName) {
@@ -313,8 +313,8 @@ TEST_F(ConsoleControl, PlainReaderKeepsTheFixedEntriesAndFallsBackToItsName) {
     ConnectTo(1);
     EXPECT_EQ(ControlTexts(dlg), Sorted(kFixedShown));
     EXPECT_EQ(FromQString(ReaderList(dlg)->itemText(1)), kPlainReader);
-    EXPECT_EQ(dlg.m_featureCount, 0);
-    EXPECT_FALSE(dlg.m_makerReader);
+    EXPECT_EQ(dlg.Session().FeatureCount(), 0);
+    EXPECT_FALSE(dlg.Session().MakerReader());
     // The manufacturer-name read at connect took the reader's own name.
     EXPECT_NE(LogBytes().find(std::string("SCardControl\r\n\r\n[Answer]\r\n") + kPlainReader + "\r\n"),
               std::string::npos)

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "../console/ConsoleHarness.h"
-#include "console/QtText.h"
+#include "widgets/QtText.h"
 #include "readerlink/ResultText.h"
 #include "widgets/MaskedEdit.h"
 

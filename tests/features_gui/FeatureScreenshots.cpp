@@ -44,16 +44,16 @@ int main(int argc, char* argv[]) {
     list->hidePopup();
     const struct {
         const char* feature;
-        QPointer<QWidget>* window;
+        const QPointer<QWidget>* window;
         const char* file;
     } shots[] = {
-        {"FEATURE_VERIFY_PIN_START", &dlg.m_keyHistoryWindow, "key-history"},
-        {"FEATURE_GET_KEY_PRESSED", &dlg.m_getKeyPressedWindow, "getkey"},
-        {"FEATURE_GET_KEY", &dlg.m_getKeyWindow, "get-key"},
-        {"FEATURE_WRITE_DISPLAY", &dlg.m_writeDisplayWindow, "write-display"},
-        {"FEATURE_IFD_DISPLAY_PROPERTIES", &dlg.m_displayPropertiesWindow, "display-properties"},
-        {"FEATURE_IFD_PIN_PROP", &dlg.m_pinPropertiesWindow, "pin-properties"},
-        {"FEATURE_SET_SPE_MESSAGE", &dlg.m_speMessageWindow, "spe-message"},
+        {"FEATURE_VERIFY_PIN_START", &dlg.KeyHistoryWindow(), "key-history"},
+        {"FEATURE_GET_KEY_PRESSED", &dlg.FeatureWindowOf(features::FeatureWindow::GetKeyPressed), "getkey"},
+        {"FEATURE_GET_KEY", &dlg.FeatureWindowOf(features::FeatureWindow::GetKey), "get-key"},
+        {"FEATURE_WRITE_DISPLAY", &dlg.FeatureWindowOf(features::FeatureWindow::WriteDisplay), "write-display"},
+        {"FEATURE_IFD_DISPLAY_PROPERTIES", &dlg.FeatureWindowOf(features::FeatureWindow::DisplayProperties), "display-properties"},
+        {"FEATURE_IFD_PIN_PROP", &dlg.FeatureWindowOf(features::FeatureWindow::PinProperties), "pin-properties"},
+        {"FEATURE_SET_SPE_MESSAGE", &dlg.FeatureWindowOf(features::FeatureWindow::SpeMessage), "spe-message"},
     };
     for (const auto& shot : shots) {
         const int index = list->findText(QString::fromLatin1(shot.feature));

@@ -42,7 +42,7 @@ protected:
     void TearDown() override { dlg.reject(); }
 
     template <class Window>
-    Window* Open(const char* feature, QPointer<QWidget>& slot) {
+    Window* Open(const char* feature, const QPointer<QWidget>& slot) {
         EXPECT_TRUE(ChooseControl(dlg, feature)) << feature;
         auto* window = qobject_cast<Window*>(slot.data());
         EXPECT_NE(window, nullptr) << feature;
@@ -77,7 +77,7 @@ protected:
 
 TEST_F(KeypadWindows, ScriptedKeysDriveTheKeyWindows) {
     // A PIN start opens the key history beside its PIN window.
-    auto* history = Open<CKeyHistoryDlg>("FEATURE_VERIFY_PIN_START", dlg.m_keyHistoryWindow);
+    auto* history = Open<CKeyHistoryDlg>("FEATURE_VERIFY_PIN_START", dlg.KeyHistoryWindow());
     ASSERT_NE(history, nullptr);
     QPointer<CKeyHistoryDlg> historyGone = history;
     EXPECT_EQ(history->windowTitle(), "Get Key Pressed");
@@ -93,9 +93,9 @@ TEST_F(KeypadWindows, ScriptedKeysDriveTheKeyWindows) {
     EXPECT_EQ(StatusLine(dlg), ResultText(0));
 
     // "GetKey": one key per "OK".
-    auto* getKey = Open<CGetKeyPressedDlg>("FEATURE_GET_KEY_PRESSED", dlg.m_getKeyPressedWindow);
+    auto* getKey = Open<CGetKeyPressedDlg>("FEATURE_GET_KEY_PRESSED", dlg.FeatureWindowOf(features::FeatureWindow::GetKeyPressed));
     ASSERT_NE(getKey, nullptr);
-    EXPECT_TRUE(dlg.m_keyHistoryWindow.isNull()) << "the selection closed the PIN start's windows";
+    EXPECT_TRUE(dlg.KeyHistoryWindow().isNull()) << "the selection closed the PIN start's windows";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(historyGone.isNull()) << "and the window itself is gone";
     auto cells = [&] {
@@ -122,7 +122,7 @@ TEST_F(KeypadWindows, ScriptedKeysDriveTheKeyWindows) {
     }
 
     // "GET KEY": keys until the pad's time out, each shown as it comes.
-    auto* keys = Open<CGetKeyDlg>("FEATURE_GET_KEY", dlg.m_getKeyWindow);
+    auto* keys = Open<CGetKeyDlg>("FEATURE_GET_KEY", dlg.FeatureWindowOf(features::FeatureWindow::GetKey));
     ASSERT_NE(keys, nullptr);
     EXPECT_EQ(keys->TimeOutField()->value(), 5);
     std::vector<QString> shown;
@@ -137,7 +137,7 @@ TEST_F(KeypadWindows, ScriptedKeysDriveTheKeyWindows) {
 }
 
 TEST_F(KeypadWindows, MessagesReachTheReadersDisplay) {
-    auto* window = Open<CWriteDisplayDlg>("FEATURE_WRITE_DISPLAY", dlg.m_writeDisplayWindow);
+    auto* window = Open<CWriteDisplayDlg>("FEATURE_WRITE_DISPLAY", dlg.FeatureWindowOf(features::FeatureWindow::WriteDisplay));
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(Calls("Control 42330011").size(), 1u) << "the display's size is read at opening";
     EXPECT_EQ(window->Limits().characters, 16);
@@ -169,7 +169,7 @@ TEST_F(KeypadWindows, MessagesReachTheReadersDisplay) {
 }
 
 TEST_F(KeypadWindows, SpeMessagesAndTheirFailures) {
-    auto* window = Open<CSpeMessageDlg>("FEATURE_SET_SPE_MESSAGE", dlg.m_speMessageWindow);
+    auto* window = Open<CSpeMessageDlg>("FEATURE_SET_SPE_MESSAGE", dlg.FeatureWindowOf(features::FeatureWindow::SpeMessage));
     ASSERT_NE(window, nullptr);
     QTest::keyClicks(window->MessageField(), "Enter your PIN please");  // 16 characters at most
     EXPECT_EQ(window->MessageField()->text(), "Enter your PIN p");
@@ -192,7 +192,7 @@ TEST_F(KeypadWindows, SpeMessagesAndTheirFailures) {
 }
 
 TEST_F(KeypadWindows, PropertiesWindowsShowTheReadersValues) {
-    auto* display = Open<CDisplayPropertiesDlg>("FEATURE_IFD_DISPLAY_PROPERTIES", dlg.m_displayPropertiesWindow);
+    auto* display = Open<CDisplayPropertiesDlg>("FEATURE_IFD_DISPLAY_PROPERTIES", dlg.FeatureWindowOf(features::FeatureWindow::DisplayProperties));
     ASSERT_NE(display, nullptr);
     EXPECT_EQ(display->CharactersField()->text(), "16");
     EXPECT_EQ(display->LinesField()->text(), "2");
@@ -201,9 +201,9 @@ TEST_F(KeypadWindows, PropertiesWindowsShowTheReadersValues) {
     EXPECT_EQ(display->LinesField()->text(), "255");
 
     QPointer<CDisplayPropertiesDlg> displayGone = display;
-    auto* pin = Open<CPinPropertiesDlg>("FEATURE_IFD_PIN_PROP", dlg.m_pinPropertiesWindow);
+    auto* pin = Open<CPinPropertiesDlg>("FEATURE_IFD_PIN_PROP", dlg.FeatureWindowOf(features::FeatureWindow::PinProperties));
     ASSERT_NE(pin, nullptr);
-    EXPECT_TRUE(dlg.m_displayPropertiesWindow.isNull());
+    EXPECT_TRUE(dlg.FeatureWindowOf(features::FeatureWindow::DisplayProperties).isNull());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(displayGone.isNull()) << "another selection closes the window";
     // Escape closes a window as its close button does.
@@ -211,8 +211,8 @@ TEST_F(KeypadWindows, PropertiesWindowsShowTheReadersValues) {
     QTest::keyClick(pin, Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(pinGone.isNull());
-    EXPECT_FALSE(dlg.m_featureWindowOpen);
-    pin = Open<CPinPropertiesDlg>("FEATURE_IFD_PIN_PROP", dlg.m_pinPropertiesWindow);
+    EXPECT_FALSE(dlg.FeatureWindowOpen());
+    pin = Open<CPinPropertiesDlg>("FEATURE_IFD_PIN_PROP", dlg.FeatureWindowOf(features::FeatureWindow::PinProperties));
     ASSERT_NE(pin, nullptr);
     // The first read takes the short layout; the display size keeps its default.
     EXPECT_EQ(pin->LayoutField()->text(), "16_2");
@@ -233,7 +233,7 @@ TEST_F(KeypadWindows, TagsBeyondTheTableAreListedAndUsedByTheirOwnCodes) {
     for (const char* name : {"FEATURE_GET_TLV_PROPERTIES", "FEATURE_0x21"}) {
         EXPECT_EQ(std::count(texts.begin(), texts.end(), name), 1) << name;
     }
-    EXPECT_EQ(dlg.m_featureCount, 9);
+    EXPECT_EQ(dlg.Session().FeatureCount(), 9);
     ASSERT_TRUE(ChooseControl(dlg, "FEATURE_0x21"));
     TypeCommand(dlg, "AB");
     trace.Mark();
@@ -245,7 +245,7 @@ TEST_F(KeypadWindows, TagsBeyondTheTableAreListedAndUsedByTheirOwnCodes) {
 // Exit ends the program: no feature window stays behind it.
 TEST_F(KeypadWindows, ExitTakesTheFeatureWindowsAlong) {
     QPointer<CDisplayPropertiesDlg> window =
-        Open<CDisplayPropertiesDlg>("FEATURE_IFD_DISPLAY_PROPERTIES", dlg.m_displayPropertiesWindow);
+        Open<CDisplayPropertiesDlg>("FEATURE_IFD_DISPLAY_PROPERTIES", dlg.FeatureWindowOf(features::FeatureWindow::DisplayProperties));
     ASSERT_FALSE(window.isNull());
     bool finished = false;
     QObject::connect(&dlg, &QDialog::finished, [&] { finished = true; });
@@ -257,7 +257,7 @@ TEST_F(KeypadWindows, ExitTakesTheFeatureWindowsAlong) {
 }
 
 TEST_F(KeypadWindows, ClosingEndsARunningLoopCleanly) {
-    QPointer<CGetKeyDlg> window = Open<CGetKeyDlg>("FEATURE_GET_KEY", dlg.m_getKeyWindow);
+    QPointer<CGetKeyDlg> window = Open<CGetKeyDlg>("FEATURE_GET_KEY", dlg.FeatureWindowOf(features::FeatureWindow::GetKey));
     ASSERT_FALSE(window.isNull());
     SetNumber(window->TimeOutField(), "9");  // the key A for ever
     QTimer::singleShot(400, window.data(), [window] { window->close(); });
@@ -266,10 +266,10 @@ TEST_F(KeypadWindows, ClosingEndsARunningLoopCleanly) {
     EXPECT_GE(Calls("Control 42330010 09").size(), 2u);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
-    EXPECT_FALSE(dlg.m_featureWindowOpen);
+    EXPECT_FALSE(dlg.FeatureWindowOpen());
 
     // The console closing under a running loop takes the window with it.
-    window = Open<CGetKeyDlg>("FEATURE_GET_KEY", dlg.m_getKeyWindow);
+    window = Open<CGetKeyDlg>("FEATURE_GET_KEY", dlg.FeatureWindowOf(features::FeatureWindow::GetKey));
     ASSERT_FALSE(window.isNull());
     SetNumber(window->TimeOutField(), "9");
     QTimer::singleShot(400, &dlg, [this] { dlg.reject(); });

@@ -209,7 +209,7 @@ TEST_F(ConsolePin, CancelOnThePadGives6401) {
 // code then brings the card's answer.
 TEST_F(ConsolePin, VerifyStartFollowsTheKeysThenFinish) {
     ASSERT_TRUE(ChooseControl(dlg, "FEATURE_VERIFY_PIN_START"));
-    auto* history = qobject_cast<CKeyHistoryDlg*>(dlg.m_keyHistoryWindow.data());
+    auto* history = qobject_cast<CKeyHistoryDlg*>(dlg.KeyHistoryWindow().data());
     ASSERT_NE(history, nullptr);
     std::vector<QString> lastKey;
     QObject::connect(history->LastReceiveField(), &QLineEdit::textChanged,
@@ -262,13 +262,13 @@ TEST_F(ConsolePin, ClosedWindowComesBackWithItsDefaults) {
     EXPECT_EQ(window->ReadFields().timeOut, "1E");
     window->close();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(dlg.m_featureWindowOpen);
+    EXPECT_FALSE(dlg.FeatureWindowOpen());
     TypeCommand(dlg, kVerifyApdu);
     Press(dlg, IDC_CONTROL);
     CVerifyPinDlg* fresh = OpenWindow<CVerifyPinDlg>();
     ASSERT_NE(fresh, nullptr);
     EXPECT_EQ(fresh->ReadFields().timeOut, "00");
-    EXPECT_TRUE(dlg.m_featureWindowOpen);
+    EXPECT_TRUE(dlg.FeatureWindowOpen());
     // Sent with the fresh window's bTimeOut, not the closed window's 1E.
     const std::vector<std::string> sent = Seen("Control 42330006");
     ASSERT_EQ(sent.size(), 1u);
@@ -280,7 +280,7 @@ TEST_F(ConsolePin, ClosedWindowComesBackWithItsDefaults) {
 // says (3: current, new, confirmation), then the finish code answers.
 TEST_F(ConsolePin, ModifyStartFollowsThreeEntriesThenFinish) {
     ASSERT_TRUE(ChooseControl(dlg, "FEATURE_MODIFY_PIN_START"));
-    auto* history = qobject_cast<CKeyHistoryDlg*>(dlg.m_keyHistoryWindow.data());
+    auto* history = qobject_cast<CKeyHistoryDlg*>(dlg.KeyHistoryWindow().data());
     ASSERT_NE(history, nullptr);
     int enters = 0;
     QObject::connect(history->LastReceiveField(), &QLineEdit::textChanged, [&](const QString& t) {

@@ -308,4 +308,81 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(AcceptanceLimits, NoAtrAtAll) { EXPECT_EQ(CheckAtr(nullptr, 0), kAtrNoBuffer); }
 
+// The connection steps replayed over the start-up controls, each state
+// checked against the documents' table of controls per state.
+TEST(DocumentTables, ConnectionStepsLeaveEachStatesControls) {
+    using console::ConnectionStep;
+    struct Control {
+        bool enabled, shown;
+    };
+    std::map<int, Control> controls;
+    for (const console::ControlSpec& c : console::ConsoleControls()) controls[c.id] = {c.enabled, c.visible};
+    const auto apply = [&](ConnectionStep step) {
+        for (const console::ControlChange& change : console::ControlChanges(step)) {
+            for (int id : change.ids) {
+                ASSERT_TRUE(controls.count(id)) << id;
+                Control& c = controls[id];
+                switch (change.action) {
+                case console::ControlAction::Enable: c.enabled = true; break;
+                case console::ControlAction::Disable: c.enabled = false; break;
+                case console::ControlAction::Show: c.shown = true; break;
+                case console::ControlAction::Hide: c.shown = false; break;
+                }
+            }
+        }
+    };
+    const auto rows = Load("connection-states.tsv");
+    ASSERT_EQ(rows.size(), 30u);
+    // Column 2 no context, 3 established, 4 connected; overrides: id, aspect, value.
+    struct Override {
+        int id;
+        const char* aspect;
+        bool value;
+    };
+    const auto check = [&](const char* name, std::size_t column, std::vector<Override> overrides = {}) {
+        for (const Row& row : rows) {
+            const int id = std::stoi(row[0]);
+            bool want = row[column] == "1";
+            if (row[column] == "-") continue;
+            for (const Override& o : overrides) {
+                if (o.id == id && row[1] == o.aspect) want = o.value;
+            }
+            const Control& c = controls[id];
+            EXPECT_EQ(row[1] == "enabled" ? c.enabled : c.shown, want) << name << ": " << id << " " << row[1];
+        }
+    };
+    constexpr std::size_t kNoContext = 2, kEstablished = 3, kConnected = 4;
+
+    apply(ConnectionStep::StartUp);
+    check("start-up", kNoContext);
+    EXPECT_FALSE(controls[1014].shown);  // hidden at program start only
+    apply(ConnectionStep::Establishing);
+    apply(ConnectionStep::Established);
+    check("establish", kEstablished);
+    apply(ConnectionStep::ConnectFailed);
+    check("connect failed", kEstablished);
+    apply(ConnectionStep::Connected);
+    check("connect", kConnected);
+    apply(ConnectionStep::ResetDone);
+    check("reset", kConnected);
+    // A failed reset or status step: connectable again, "SCardDisconnect"
+    // kept, the picture not brought back.
+    apply(ConnectionStep::CardGone);
+    apply(ConnectionStep::ResetFailed);
+    check("reset failed", kEstablished, {{1004, "enabled", true}, {1040, "shown", false}});
+    apply(ConnectionStep::Connected);
+    apply(ConnectionStep::CardGone);
+    apply(ConnectionStep::StatusFailed);
+    check("status failed", kEstablished, {{1004, "enabled", true}, {1040, "shown", false}, {1049, "shown", true}});
+    EXPECT_FALSE(controls[1048].enabled);
+    apply(ConnectionStep::Connected);
+    apply(ConnectionStep::Disconnected);
+    check("disconnect", kEstablished);
+    apply(ConnectionStep::Connected);
+    apply(ConnectionStep::Released);
+    check("release", kNoContext);
+    EXPECT_TRUE(controls[1014].shown);  // the list keeps its last contents
+    EXPECT_TRUE(controls[2].enabled);
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -54,5 +55,14 @@ inline std::vector<Row> Load(const std::string& name) {
 }
 
 inline unsigned long Number(const std::string& field) { return std::strtoul(field.c_str(), nullptr, 0); }
+
+// "01 0A FF" to bytes.
+inline std::vector<std::uint8_t> Bytes(const std::string& field) {
+    std::vector<std::uint8_t> out;
+    std::istringstream in(field);
+    std::string pair;
+    while (in >> pair) out.push_back(static_cast<std::uint8_t>(std::strtoul(pair.c_str(), nullptr, 16)));
+    return out;
+}
 
 }  // namespace tables

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "widgets/MaskData.h"
+#include "carddata/MaskData.h"
 #include "widgets/TipMarkup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

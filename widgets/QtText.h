@@ -1,4 +1,5 @@
-// The console's texts are code page 1252; Qt shows Unicode.
+// The kit's texts are code page 1252; Qt shows Unicode. Every window
+// converts through these two, never through a copy of its own.
 #pragma once
 
 #include <QString>

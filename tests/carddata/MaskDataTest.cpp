@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "carddata/HexCodec.h"
-#include "widgets/MaskData.h"
+#include "carddata/MaskData.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "console/VendorAttribute.h"
-
-#include <PCSC/reader.h>
+#include "features/VendorAttribute.h"
 
 #include <algorithm>
 
-namespace console {
+#include "features/ControlCodes.h"
 
-DWORD VendorGetAttributeCode() { return SCARD_CTL_CODE(2049); }
+namespace features {
+
+DWORD VendorGetAttributeCode() { return ControlCode(kVendorGetAttributeN); }
 
 std::array<std::uint8_t, 4> VendorAttributeRequest(unsigned tag) {
     const std::uint32_t value = 0x00070000u + tag;
@@ -20,4 +20,4 @@ std::string AttributeText(const std::uint8_t* answer, std::size_t size) {
     return std::string(reinterpret_cast<const char*>(answer), static_cast<std::size_t>(end - answer));
 }
 
-}  // namespace console
+}  // namespace features

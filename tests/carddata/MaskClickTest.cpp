@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "widgets/MaskData.h"
+#include "carddata/MaskData.h"
 
 namespace {
 

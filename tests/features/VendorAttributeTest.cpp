@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "console/VendorAttribute.h"
+#include "features/VendorAttribute.h"
 
-using namespace console;
+using namespace features;
 
 namespace {
 

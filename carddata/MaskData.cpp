@@ -1,12 +1,12 @@
-#include "widgets/MaskData.h"
+#include "carddata/MaskData.h"
+
+#include "readerlink/Cp1252.h"
 
 namespace {
 
 bool IsAsciiAlnum(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
-
-char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 }  // namespace
 
@@ -72,7 +72,7 @@ void CMaskData::SetText(std::string_view text) {
         } else if (c == kBlank) {
             ++pos;  // stays untyped
         } else if (Accepts(c)) {
-            m_text[pos++] = ToUpperAscii(c);
+            m_text[pos++] = FoldCase(c);
         }
         // anything else is dropped and the position waits for the next character
     }
@@ -119,7 +119,7 @@ std::size_t CMaskData::Type(std::size_t cursor, char c) {
     if (!Accepts(c)) return cursor;
     std::size_t pos = NormalizeCursor(cursor);
     if (pos >= m_text.size()) return cursor;  // full
-    m_text[pos] = ToUpperAscii(c);
+    m_text[pos] = FoldCase(c);
     return NormalizeCursor(pos + 1);
 }
 

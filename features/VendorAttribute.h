@@ -11,9 +11,9 @@
 
 #include "readerlink/ReaderLink.h"
 
-namespace console {
+namespace features {
 
-// IOCTL_SMARTCARD_VENDOR_GET_ATTRIBUTE, number 2049 of the platform's control codes.
+// IOCTL_SMARTCARD_VENDOR_GET_ATTRIBUTE (kVendorGetAttributeN of the control table).
 DWORD VendorGetAttributeCode();
 
 // Size of the answer buffer offered to the reader.
@@ -28,4 +28,4 @@ std::array<std::uint8_t, 4> VendorAttributeRequest(unsigned tag);
 // past the buffer's size, whether or not a terminator came.
 std::string AttributeText(const std::uint8_t* answer, std::size_t size);
 
-}  // namespace console
+}  // namespace features

@@ -1,0 +1,205 @@
+// SPDX-License-Identifier: BSD-3-Clause
+// The console's session without a window, against a scripted resource
+// manager: what each exchange shows, keeps and sends, for an answer and a
+// failure, and what reaches the log file.
+#include <gtest/gtest.h>
+
+#include <PCSC/reader.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "console/ConsoleSession.h"
+#include "readerlink/ResultText.h"
+
+namespace {
+
+// One answer for every call of the card; what the last call sent.
+struct Script {
+    LONG result = SCARD_S_SUCCESS;
+    std::vector<std::uint8_t> answer;
+    int cardCalls = 0;
+    std::vector<std::uint8_t> sent;
+    DWORD code = 0;
+};
+Script g;
+
+LONG Answer(LPBYTE out, DWORD size, LPDWORD length) {
+    ++g.cardCalls;
+    if (g.result != SCARD_S_SUCCESS) return g.result;
+    const DWORD n = std::min<DWORD>(size, static_cast<DWORD>(g.answer.size()));
+    if (n > 0) std::memcpy(out, g.answer.data(), n);
+    *length = n;
+    return SCARD_S_SUCCESS;
+}
+LONG Establish(DWORD, LPCVOID, LPCVOID, LPSCARDCONTEXT ctx) { *ctx = 1; return SCARD_S_SUCCESS; }
+LONG Release(SCARDCONTEXT) { return SCARD_S_SUCCESS; }
+LONG List(SCARDCONTEXT, LPCSTR, LPSTR buffer, LPDWORD length) {
+    static const char kReaders[] = "Sim Reader\0";
+    if (buffer) std::memcpy(buffer, kReaders, sizeof kReaders);
+    *length = sizeof kReaders;
+    return SCARD_S_SUCCESS;
+}
+LONG Connect(SCARDCONTEXT, LPCSTR, DWORD, DWORD, LPSCARDHANDLE card, LPDWORD protocol) {
+    *card = 7;
+    *protocol = SCARD_PROTOCOL_T1;
+    return SCARD_S_SUCCESS;
+}
+LONG Reconnect(SCARDHANDLE, DWORD, DWORD, DWORD, LPDWORD) { return SCARD_S_SUCCESS; }
+LONG Disconnect(SCARDHANDLE, DWORD) { return SCARD_S_SUCCESS; }
+LONG Status(SCARDHANDLE, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE atr, LPDWORD atrLength) {
+    return Answer(atr, *atrLength, atrLength);
+}
+LONG Transmit(SCARDHANDLE, const SCARD_IO_REQUEST*, LPCBYTE in, DWORD inLength, SCARD_IO_REQUEST*, LPBYTE out,
+              LPDWORD outLength) {
+    g.sent.assign(in, in + inLength);
+    return Answer(out, *outLength, outLength);
+}
+LONG Control(SCARDHANDLE, DWORD code, LPCVOID in, DWORD inLength, LPVOID out, DWORD size, LPDWORD returned) {
+    g.code = code;
+    const auto* bytes = static_cast<const std::uint8_t*>(in);
+    g.sent.assign(bytes, bytes + (bytes ? inLength : 0));
+    return Answer(static_cast<LPBYTE>(out), size, returned);
+}
+LONG GetAttrib(SCARDHANDLE, DWORD, LPBYTE out, LPDWORD length) { return Answer(out, *length, length); }
+LONG GetStatusChange(SCARDCONTEXT, DWORD, SCARD_READERSTATE*, DWORD) { return SCARD_S_SUCCESS; }
+LONG Cancel(SCARDCONTEXT) { return SCARD_S_SUCCESS; }
+
+const PcscApi kScripted = {Establish, Release, List, Connect, Reconnect, Disconnect, Status,
+                           Transmit,  Control, GetAttrib, GetStatusChange, Cancel};
+
+constexpr auto kRemoved = static_cast<LONG>(SCARD_W_REMOVED_CARD);
+
+class ConsoleSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g = Script{};
+        SetPcscApi(&kScripted);
+        CReaderLink& link = session.Link();
+        link.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr);
+        link.SetMaxReaders(kReaderSlots);
+        link.ListReaders(nullptr);
+        DWORD active = 0;
+        link.Connect(link.ReaderName(0), SCARD_SHARE_EXCLUSIVE, SCARD_PROTOCOL_T1, &active);
+    }
+    void TearDown() override { SetPcscApi(nullptr); }
+
+    ConsoleSession session{[this](LogFailure failure) { reported.push_back(failure); }};
+    std::vector<LogFailure> reported;
+};
+
+TEST_F(ConsoleSessionTest, EachExchangeShowsKeepsAndSends) {
+    using Step = std::function<void(ConsoleSession&)>;
+    struct Case {
+        const char* name;
+        LONG result;
+        std::vector<std::uint8_t> answer;
+        Step step;
+        std::string response;  // the response text afterwards (it starts as "old")
+        std::string status;    // the status text afterwards, when the step keeps its own
+        unsigned stored;       // bytes in the store (it starts with 1)
+        std::vector<std::uint8_t> sent;
+    };
+    const Step transmit = [](ConsoleSession& s) { s.Transmit("00 A4 "); };
+    const Step control = [](ConsoleSession& s) { s.SendControl("01 02 "); };
+    const Step attribute = [](ConsoleSession& s) { s.ReadStandardAttribute(0x00010100, features::AttributeForm::Text); };
+    const Step vendor = [](ConsoleSession& s) { s.ReadVendorAttribute(400, features::AttributeForm::Text); };
+    const std::string removed = "The card has been removed so that further communication is not possible.";
+    const std::vector<Case> cases = {
+        {"transmit", SCARD_S_SUCCESS, {0x61, 0x90, 0x00}, transmit, "61 90 00 ", "", 3, {0x00, 0xA4}},
+        {"transmit failure", kRemoved, {}, transmit, "xx xx xx xx xx", "", 0, {0x00, 0xA4}},
+        {"control", SCARD_S_SUCCESS, {0x90, 0x00}, control, "90 00 ", "", 2, {0x01, 0x02}},
+        {"control failure", kRemoved, {}, control, "xx xx xx xx xx", "", 0, {0x01, 0x02}},
+        {"attribute", SCARD_S_SUCCESS, {'A', 'B', 0}, attribute, "", "AB", 1, {}},
+        {"attribute failure", kRemoved, {}, attribute, "xx xx xx xx xx", "", 1, {}},
+        {"vendor attribute", SCARD_S_SUCCESS, {'T', 'A', 'V', 0}, vendor, "old", "TAV", 4, {0x90, 0x01, 0x07, 0x00}},
+        // Other makers' readers: the reader's name stands in, and the read counts as done.
+        {"vendor attribute refused", kRemoved, {}, vendor, "old", "Sim Reader", 0, {0x90, 0x01, 0x07, 0x00}},
+    };
+    for (const Case& c : cases) {
+        const std::uint8_t one = 0x55;
+        session.StoreResponse(&one, 1);
+        session.SetResponseText("old");
+        session.SetStatusText("");
+        g.result = c.result;
+        g.answer = c.answer;
+        g.sent.clear();
+        c.step(session);
+        EXPECT_EQ(session.ResponseText(), c.response) << c.name;
+        if (!c.status.empty()) {
+            EXPECT_EQ(session.StatusText(), c.status) << c.name;
+            EXPECT_EQ(session.LastResult(), static_cast<PcscResult>(KEEP_STATUS_TEXT)) << c.name;
+        } else {
+            EXPECT_EQ(session.LastResult(), static_cast<PcscResult>(c.result)) << c.name;
+        }
+        EXPECT_EQ(session.ResponseLength(), c.stored) << c.name;
+        EXPECT_EQ(g.sent, c.sent) << c.name;
+    }
+    EXPECT_TRUE(reported.empty());
+}
+
+TEST_F(ConsoleSessionTest, AnOverlongControlIsRefusedUnsent) {
+    std::string text;
+    for (int i = 0; i < 257; ++i) text += "01 ";
+    EXPECT_FALSE(session.SendControl(text));
+    EXPECT_EQ(g.cardCalls, 0);
+    EXPECT_EQ(session.StatusText(), features::kCommandTooLong);
+    EXPECT_EQ(session.LastResult(), static_cast<PcscResult>(KEEP_STATUS_TEXT));
+    EXPECT_EQ(session.ResponseText(), "");
+}
+
+TEST_F(ConsoleSessionTest, StatusKeepsTheAtrAndItsRecord) {
+    char pattern[] = "/tmp/session-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    session.SetLogEnabled(true);
+    session.Log()->SetDirectory(pattern);
+    session.OpenLog();
+    g.answer = {0x3B, 0x02, 0x14};
+    ASSERT_TRUE(session.ReadStatus());
+    EXPECT_EQ(session.AtrText(), "3B 02 14 ");
+    EXPECT_EQ(session.AtrLength(), 3u);
+    session.LogStatus();
+    session.SetCommandText("01 02 ");
+    session.SendControl("01 02 ");
+    session.CloseLog();
+    std::ifstream in(session.Log()->FileName(), std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(text.find("[Command]\r\nSCardStatus Request\r\n[Answer]\r\n3B 02 14\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Command]\r\nSCardControl\r\n01 02 \r\n[Answer]\r\n3B 02 14 \r\n"), std::string::npos)
+        << text;
+    std::filesystem::remove_all(pattern);
+
+    // Direct mode reads no ATR; a removed card ends the status.
+    session.SetShareMode(SCARD_SHARE_DIRECT);
+    g.answer = {0x3B, 0x00};
+    EXPECT_TRUE(session.ReadStatus());
+    EXPECT_EQ(session.AtrText(), "3B 02 14 ");
+    g.result = kRemoved;
+    EXPECT_FALSE(session.ReadStatus());
+    EXPECT_EQ(session.LastResult(), static_cast<PcscResult>(kRemoved));
+}
+
+TEST_F(ConsoleSessionTest, TheResponseFormatAlternatesOverTheStore) {
+    const std::uint8_t bytes[] = {'O', 0, 'K'};
+    session.StoreResponse(bytes, 3);
+    session.ToggleResponseFormat();
+    EXPECT_EQ(session.ResponseText(), "O K");
+    EXPECT_FALSE(session.ResponseIsHex());
+    session.ToggleResponseFormat();
+    EXPECT_EQ(session.ResponseText(), "4F 00 4B ");
+}
+
+TEST_F(ConsoleSessionTest, ALogThatCannotBeCreatedIsReportedOnce) {
+    session.SetLogEnabled(true);
+    session.Log()->SetDirectory("/nonexistent/folder");
+    session.OpenLog();
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0], LogFailure::FileNotFound);
+}
+
+}  // namespace
