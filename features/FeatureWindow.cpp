@@ -61,7 +61,11 @@ PcscResult CFeatureWindow::Exchange(DWORD code, const std::vector<std::uint8_t>&
 
 void CFeatureWindow::ReportResult(PcscResult result) {
     if (!m_report) return;
-    m_report(m_link ? result : static_cast<PcscResult>(KEEP_STATUS_TEXT));
+    m_report(m_link ? result : static_cast<PcscResult>(KEEP_STATUS_TEXT), {});
+}
+
+void CFeatureWindow::ReportText(std::string_view text) {
+    if (m_report) m_report(static_cast<PcscResult>(KEEP_STATUS_TEXT), text);
 }
 
 bool CFeatureWindow::PauseBetweenPolls(int ms) {

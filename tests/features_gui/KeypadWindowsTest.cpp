@@ -175,6 +175,21 @@ TEST_F(KeypadWindows, MessagesReachTheReadersDisplay) {
     trace.Mark();
     Press(window->OkButton());
     EXPECT_EQ(Calls("Display"), (std::vector<std::string>{"Display 3 \"ABCDEFGHIJKLMNOP\\x0D\\x0AQR\""}));
+
+    // A reader whose display size cannot be read (no such feature): the
+    // empty text still goes, and the status line says why.
+    std::string said = "unsaid";
+    CWriteDisplayDlg blind(&dlg, &dlg.m_reader, 0x4233000F, 0,
+                           [&](PcscResult result, std::string_view text) {
+                               EXPECT_EQ(static_cast<std::uint32_t>(result), KEEP_STATUS_TEXT);
+                               said = text;
+                           });
+    EXPECT_FALSE(blind.ReadDisplayLimits());
+    QTest::keyClicks(blind.MessageField(), "HI");
+    trace.Mark();
+    Press(blind.OkButton());
+    EXPECT_EQ(Calls("Control 4233000F"), (std::vector<std::string>{"Control 4233000F 00 00 00 00 0A 00 00"}));
+    EXPECT_EQ(said, features::kNoDisplaySizeText);
 }
 
 TEST_F(KeypadWindows, SpeMessagesAndTheirFailures) {
