@@ -45,7 +45,10 @@ void CFeatureWindow::ShowPlaced(int screenWidth, int screenHeight) {
     resize(std::max(place.width, minimumSizeHint().width()), std::max(place.height, minimumSizeHint().height()));
     move(place.x, place.y);
     show();
-    lower();
+    // In front of the console: at the bottom of the order the placement
+    // formula puts some windows wholly behind it. The console keeps the
+    // focus, so arrowing through the control list goes on.
+    raise();
 }
 
 void CFeatureWindow::reject() { close(); }

@@ -32,7 +32,7 @@ public:
     DWORD Code() const { return m_code; }
     bool LoopRunning() const { return m_loopDepth > 0; }
     // Placed by the window formula on a screen of this size (the primary
-    // screen's when not given) and shown at the bottom of the window order.
+    // screen's when not given) and shown in front of the console.
     void ShowPlaced(int screenWidth = 0, int screenHeight = 0);
 
 signals:
