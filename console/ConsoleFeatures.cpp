@@ -54,12 +54,8 @@ void CConsoleDlg::FillControlList() {
 }
 
 bool CConsoleDlg::DiscoverFeatures() {
-    std::array<std::uint8_t, kControlAnswerSize> answer{};
-    DWORD returned = 0;
-    m_lastResult = m_reader.Control(ControlCode(kGetFeatureRequestN), nullptr, 0, answer.data(),
-                                    static_cast<DWORD>(answer.size()), &returned);
+    m_lastResult = m_features.Read(m_reader);
     if (m_lastResult != SCARD_S_SUCCESS) return false;
-    m_features.Parse(answer.data(), std::min<std::size_t>(returned, answer.size()));
     m_featureCount = m_features.Count();
     auto* list = qobject_cast<QComboBox*>(Control(IDC_CONTROL_CODES));
     const QSignalBlocker quiet(list);
