@@ -17,9 +17,8 @@ void CConsoleDlg::OnStatus() {
     if (m_lastResult != SCARD_S_SUCCESS) {
         // The card went away (or was reset by someone else): back to where a
         // new connect is possible; "SCardDisconnect" keeps its state. The
-        // old handle is let go, or the resource manager would refuse the
-        // next connect for the connection still outstanding on it.
-        m_reader.Disconnect(SCARD_LEAVE_CARD);
+        // handle stays until then, so an attribute read reports the removal.
+        m_reader.MarkCardGone();
         ShowCommandArea(false);
         m_statusTree->setVisible(false);
         SetEnabled({IDC_CONNECT}, true);
