@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The boot and maintenance commands and the download sequence, over the
 // transfer loop. Library and loader send the same frames; they differ in how
 // they read answers and what they report.
@@ -21,14 +22,6 @@ constexpr std::uint8_t kFiller = 0xFF;
 
 // Block numbers travel as 32 bits; no image beyond that is ever sent.
 constexpr std::uint64_t kMaxImageSize = (std::uint64_t{1} << 32) * kBlockSize;
-
-bool SameLettersIgnoringCase(const std::uint8_t* a, const char* b, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        auto fold = [](unsigned c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
-        if (fold(a[i]) != fold(static_cast<unsigned char>(b[i]))) return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -79,7 +72,9 @@ bool BootDevice::StartDownload() {
     m_downloadState = DownloadState::Started;
     Log(loadertext::kStartSuccess);
 
+    m_startReset = false;
     if (!BootCheck()) {
+        m_startReset = true;
         // Not in its boot loader: restart it there. The download goes on
         // when it is back on the bus.
         if (m_policy == BootPolicy::Loader) LogFirmVersion();
@@ -93,7 +88,7 @@ bool BootDevice::BootCheck() {
         std::uint8_t version[kBootCheckVersionRoom] = {};
         std::uint16_t length = 0;
         if (!GetFirmVersion(&length, version, sizeof version)) return false;
-        return length >= kBootStringLength && SameLettersIgnoringCase(version, kBootString, kBootStringLength);
+        return IsBootVersion(version, length);
     }
     Build(Header::Maintenance, kGetFirmVersion);
     if (!Exchange()) {
@@ -232,14 +227,17 @@ bool BootDevice::EndDownload() {
         Log(loadertext::kEndFail);
     } else {
         Log(loadertext::kEndRefused);
-        const std::size_t length = AnswerDataLength(m_buffer.data());
-        if (length <= sizeof kBadSignature &&
-            std::memcmp(m_buffer.data() + kAnswerDataOffset, kBadSignature, length) == 0) {
-            Log(loadertext::kEndBadSignature);
-        }
+        if (BadSignatureAnswer()) Log(loadertext::kEndBadSignature);
     }
     m_connected = false;
     return false;
+}
+
+bool BootDevice::BadSignatureAnswer() const {
+    if (m_buffer[2] == 0) return false;
+    const std::size_t length = AnswerDataLength(m_buffer.data());
+    return length <= sizeof kBadSignature &&
+           std::memcmp(m_buffer.data() + kAnswerDataOffset, kBadSignature, length) == 0;
 }
 
 bool BootDevice::Reset() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // BootDevice: the connection to the reader's HID boot and maintenance
 // interface and its command set. Both deliverables use it, each with its own
 // policy:
@@ -82,6 +83,10 @@ public:
     BootDevice& operator=(const BootDevice&) = delete;
 
     void SetHooks(BootDeviceHooks hooks);
+    // Only the interface at this path is ever discovered (empty: the first
+    // matching one), for a caller that picks one reader among several.
+    void ChoosePath(std::string path) { m_chosenPath = std::move(path); }
+    const std::string& ChosenPath() const { return m_chosenPath; }
 
     // --- Transport (BootTransfer.cpp) ---
     // Find the first present interface with our vendor id and one of our
@@ -106,6 +111,9 @@ public:
     // --- Commands (BootCommands.cpp) ---
     // Each returns success; the library's status word is in StatusWord().
     bool StartDownload();  // includes the boot check and, when needed, reset
+    // Whether the last successful StartDownload reset the device into its
+    // boot loader (it is then off the bus for a while).
+    bool StartReset() const { return m_startReset; }
     bool BootCheck();
     // One data packet, up to three attempts, on the open handle only.
     bool DataPacket(std::uint32_t blockNumber, const std::uint8_t* block256);
@@ -116,6 +124,9 @@ public:
     // with its message boxes and log lines).
     DownloadResult Download(const std::string& path);
     bool EndDownload();
+    // Whether the buffer holds an end download refused for a bad image
+    // signature (the code FE FF FF FF, or no code at all).
+    bool BadSignatureAnswer() const;
     bool Reset();
     // Library: copies the version (at most `room` bytes, never more than the
     // answer frame holds) and stores the copied length. Loader: also usable;
@@ -169,7 +180,9 @@ private:
     std::size_t m_featureReportLength = 0;
     std::array<std::uint8_t, bootproto::kReportBufferSize> m_buffer{};
     std::string m_devicePath;
+    std::string m_chosenPath;
     bool m_registered = false;
+    bool m_startReset = false;
 
     std::uint16_t m_statusWord = 0;
     DownloadState m_downloadState = DownloadState::Idle;

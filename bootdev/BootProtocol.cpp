@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "bootdev/BootProtocol.h"
 
 #include <algorithm>
@@ -18,6 +19,14 @@ void BuildRequest(std::uint8_t* buffer, Header header, std::uint8_t command, con
         std::memcpy(buffer + kRequestPayloadOffset, payload,
                     std::min(payloadLength, kReportBufferSize - kRequestPayloadOffset));
     }
+}
+
+bool IsBootVersion(const std::uint8_t* version, std::size_t length) {
+    if (version == nullptr || length < kBootStringLength) return false;
+    auto fold = [](unsigned c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
+    for (std::size_t i = 0; i < kBootStringLength; ++i)
+        if (fold(version[i]) != fold(static_cast<unsigned char>(kBootString[i]))) return false;
+    return true;
 }
 
 }  // namespace bootproto

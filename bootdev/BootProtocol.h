@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Frames of the reader's boot and maintenance interface. Both directions ride
 // on feature reports of the device's feature report length; multi-byte fields
 // are little-endian except the answer status (high byte first).
@@ -79,6 +80,10 @@ inline constexpr std::uint8_t kBadSignature[4] = {0xFE, 0xFF, 0xFF, 0xFF};
 inline constexpr char kBootString[] = "Corvane_Lyra_Boot";
 inline constexpr std::size_t kBootStringLength = sizeof(kBootString) - 1;
 static_assert(kBootStringLength == 17);
+
+// Whether a version text is a boot loader's: it begins with the boot string,
+// letters compared ignoring case (the library's reading).
+bool IsBootVersion(const std::uint8_t* version, std::size_t length);
 
 // Room the library's boot check gives the version text.
 inline constexpr std::size_t kBootCheckVersionRoom = 30;

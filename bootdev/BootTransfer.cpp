@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The transfer loop: discovery, the raw feature report transfers, the two
 // exchange policies, send without answer and close.
 #include <algorithm>
@@ -49,6 +50,7 @@ bool BootDevice::Discover() {
 
     for (const HidInterfaceInfo& info : m_backend.Enumerate()) {
         if (!Matches(info.vendorId, info.productId)) continue;
+        if (!m_chosenPath.empty() && info.path != m_chosenPath) continue;
         std::unique_ptr<HidConnection> connection = m_backend.Open(info.path);
         if (!connection) continue;  // gone or not ours to open: skip it like a stranger
         const std::size_t length = connection->FeatureReportLength();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The HID transport seam. BootDevice reaches devices only through this
 // interface: the hidapi backend in production, the simulated boot loader in
 // tests. One connection object per opened interface; destroying it closes it.
@@ -14,6 +15,9 @@ struct HidInterfaceInfo {
     std::string path;            // device node; what Open() takes and notifications name
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
+    // Where the device sits on the bus (its USB port), the same across the
+    // reader's restarts while its node changes; empty when unknown.
+    std::string location;
 };
 
 // An opened HID interface. Feature reports carry the report id in byte 0.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // hidapi (hidraw) transport. The report descriptor is read from the hidraw
 // node itself, since this hidapi offers no call for it.
 #include "bootdev/HidapiBackend.h"
@@ -9,6 +10,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
+#include <cstdlib>
 #include <optional>
 
 #include "bootdev/ReportDescriptor.h"
@@ -34,6 +37,20 @@ std::optional<std::size_t> FeatureLengthOfNode(const std::string& path) {
     }
     ::close(fd);
     return length;
+}
+
+// The sysfs folder above a hidraw node's HID device: for a USB reader its
+// interface on its port (".../1-2/1-2:1.0"), which stays the same when the
+// reader restarts and comes back under a new node and product id.
+std::string LocationOfNode(const std::string& path) {
+    const std::string::size_type slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.rfind("hidraw", 0) != 0 || name.find("..") != std::string::npos) return {};
+    char resolved[PATH_MAX];
+    if (::realpath(("/sys/class/hidraw/" + name + "/device").c_str(), resolved) == nullptr) return {};
+    std::string device(resolved);
+    const std::string::size_type parent = device.rfind('/');
+    return parent == std::string::npos || parent == 0 ? std::string{} : device.substr(0, parent);
 }
 
 class HidapiConnection final : public HidConnection {
@@ -73,7 +90,7 @@ public:
         hid_device_info* list = hid_enumerate(0, 0);
         for (const hid_device_info* info = list; info != nullptr; info = info->next) {
             if (info->path == nullptr) continue;
-            found.push_back({info->path, info->vendor_id, info->product_id});
+            found.push_back({info->path, info->vendor_id, info->product_id, LocationOfNode(info->path)});
         }
         hid_free_enumeration(list);
         return found;

@@ -6,15 +6,14 @@ char HalfToDigit(unsigned half) {
     return static_cast<char>(half < 10 ? '0' + half : 'A' + half - 10);
 }
 
-// Digit value, or -1 for any other character.
-int DigitValue(char c) {
+}  // namespace
+
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
-
-}  // namespace
 
 void CHexCodec::BytesToHex(unsigned count, const std::uint8_t* bytes, std::string& text) const {
     text.clear();
@@ -36,7 +35,7 @@ std::string CHexCodec::BytesToHex(unsigned count, const std::uint8_t* bytes) con
 unsigned CHexCodec::HexDigitsToValue(std::string_view digits) const {
     unsigned value = 0;
     for (char c : digits) {
-        const int digit = DigitValue(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0) return 0;
         value = value * 16 + static_cast<unsigned>(digit);
     }

@@ -9,6 +9,9 @@
 #include <string>
 #include <string_view>
 
+// A hexadecimal digit's value (either case), or -1 for any other character.
+int HexDigitValue(char c);
+
 class CHexCodec {
 public:
     // Replaces text with 3 * count characters; the text grows with the input

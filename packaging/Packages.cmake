@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-3-Clause
 # Debian packages, one per component: cpack -G DEB in the build folder.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME cardbench)
@@ -9,7 +10,7 @@ set(CPACK_SET_DESTDIR ON)
 set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_COMPONENTS_ALL cardbench firmloader readerctl devel demoreader)
+set(CPACK_COMPONENTS_ALL cardbench firmloader libreaderctl devel readerctl-tool demoreader)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -42,13 +43,13 @@ A small window that downloads a firmware image to a smart-card reader over
 the reader's USB HID boot and maintenance interface, with a running log of
 every step, and follows the reader through its restart.")
 
-set(CPACK_DEBIAN_READERCTL_PACKAGE_NAME libreaderctl1)
-set(CPACK_DEBIAN_READERCTL_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_LIBREADERCTL_PACKAGE_NAME libreaderctl1)
+set(CPACK_DEBIAN_LIBREADERCTL_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # dpkg runs ldconfig once for all packages that ask for it.
-file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/debian/readerctl/triggers "activate-noawait ldconfig\n")
-set(CPACK_DEBIAN_READERCTL_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_BINARY_DIR}/debian/readerctl/triggers)
-set(CPACK_DEBIAN_READERCTL_DESCRIPTION "smart-card reader firmware and maintenance library
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/debian/libreaderctl/triggers "activate-noawait ldconfig\n")
+set(CPACK_DEBIAN_LIBREADERCTL_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_BINARY_DIR}/debian/libreaderctl/triggers)
+set(CPACK_DEBIAN_LIBREADERCTL_DESCRIPTION "smart-card reader firmware and maintenance library
 Nine C functions for a smart-card reader's USB HID boot and maintenance
 interface: firmware download, reset, firmware version, EEPROM read and
 write, interface switch.
@@ -58,13 +59,25 @@ desktop user access to the reader's boot interface.")
 
 set(CPACK_DEBIAN_DEVEL_PACKAGE_NAME libreaderctl-dev)
 set(CPACK_DEBIAN_DEVEL_PACKAGE_SECTION libdevel)
-set(CPACK_COMPONENT_DEVEL_DEPENDS readerctl)
+set(CPACK_COMPONENT_DEVEL_DEPENDS libreaderctl)
 set(CPACK_DEBIAN_DEVEL_DESCRIPTION "smart-card reader firmware and maintenance library - development files
 Nine C functions for a smart-card reader's USB HID boot and maintenance
 interface: firmware download, reset, firmware version, EEPROM read and
 write, interface switch.
 .
 This package holds the header, the pkg-config file and the manual page.")
+
+set(CPACK_DEBIAN_READERCTL-TOOL_PACKAGE_NAME readerctl)
+set(CPACK_DEBIAN_READERCTL-TOOL_PACKAGE_SECTION utils)
+# Like firmloader: the library package brings the udev rule that opens the
+# boot interface to the user.
+set(CPACK_DEBIAN_READERCTL-TOOL_PACKAGE_DEPENDS "libreaderctl1 (>= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_READERCTL-TOOL_DESCRIPTION "command-line firmware loader and maintenance tool for smart-card readers
+Lists the smart-card readers whose USB HID boot and maintenance interface is
+present, and flashes and checks one of them, chosen by its device node, from
+a terminal or a script: firmware download with a progress bar, firmware
+version, reset, EEPROM read and write, interface switch. Clear exit codes
+and JSON output for production lines and service shops.")
 
 set(CPACK_DEBIAN_DEMOREADER_PACKAGE_NAME cardbench-demo-reader)
 set(CPACK_DEBIAN_DEMOREADER_PACKAGE_SECTION utils)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,7 +25,12 @@ struct ExchangeOutcome {
     std::string answerText;     // spaced hexadecimal, or "xx xx xx xx xx"; what the log holds
     std::string shownText;      // what the response field shows
     LogFailure logFailure = LogFailure::None;
+    std::chrono::nanoseconds roundTrip{0};  // SCardTransmit alone, by the steady clock
 };
 
 // log: null when logging is off.
 ExchangeOutcome ExchangeCommandText(CReaderLink& link, std::string_view commandText, CLogFile* log);
+// The same for bytes already read from commandText (a player that sends the
+// same texts many times reads each once).
+ExchangeOutcome ExchangeCommandBytes(CReaderLink& link, const std::uint8_t* bytes, unsigned length,
+                                     std::string_view commandText, CLogFile* log);

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "scripts/FileAccess.h"
+
 const char* LogFailureText(LogFailure failure) {
     switch (failure) {
         case LogFailure::None: return "";
@@ -61,6 +63,7 @@ LogFailure CLogFile::OpenLog(const std::tm& localTime) {
     // Append, never truncate: a second context opened within the same minute
     // must not wipe the log of the first.
     m_fd = ::open(m_fileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    m_lastError = m_fd < 0 ? errno : 0;
     return WriteHeader();
 }
 
@@ -120,16 +123,8 @@ void CLogFile::CloseLog() {
 }
 
 LogFailure CLogFile::Append(const std::string& bytes) {
-    if (m_fd < 0) return LogFailure::FileNotFound;
+    if (m_fd < 0) return LogFailure::FileNotFound;  // m_lastError keeps the cause
     // Straight to the file descriptor: nothing waits in a user-space buffer.
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(m_fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return LogFailureFromErrno(errno);
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return LogFailure::None;
+    m_lastError = WriteAllBytes(m_fd, bytes);
+    return LogFailureFromErrno(m_lastError);
 }

@@ -58,6 +58,9 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
     // Full path of the last log opened (or attempted).
     const std::string& FileName() const { return m_fileName; }
+    // The errno of the last failed open or write (0 after a success), for
+    // callers that report in their own words.
+    int LastError() const { return m_lastError; }
 
 private:
     LogFailure Append(const std::string& bytes);
@@ -66,4 +69,5 @@ private:
     std::string m_fileName;
     std::tm m_openedAt{};
     int m_fd = -1;
+    int m_lastError = 0;
 };

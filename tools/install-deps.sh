@@ -13,6 +13,8 @@ packages="build-essential cmake ninja-build pkg-config clang libclang-rt-dev
 missing=""
 # The desktop files, icons, manual pages and Debian packages, and their checks.
 packages="$packages qt6-svg-dev dpkg-dev file lintian desktop-file-utils appstream man-db groff-base"
+# cardbench-run's options and JSON, and the checks of its JUnit and HTML reports.
+packages="$packages libcli11-dev nlohmann-json3-dev libxml2-utils chromium"
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Host cost of a firmware download: a 1 MiB image to the zero-latency
 // simulated boot loader, so only our own work is measured. Reports the time
 // per block (median of the repetitions) and, before the benchmarks, how far
@@ -10,12 +11,17 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <new>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bootdev/BootDevice.h"
+#include "bootdev/BootIds.h"
 #include "bootdev/sim/SimBootLoader.h"
+#include "readerctl/tool/ReaderCtlTool.h"
+#include "readerctl/tool/SimBusWatch.h"
 
 namespace {
 
@@ -73,6 +79,13 @@ long MaxRssKib() {
     return usage.ru_maxrss;
 }
 
+// Time per block of a 1 MiB image, shown beside the total.
+void CountPerBlock(benchmark::State& state) {
+    state.counters["per_block"] =
+        benchmark::Counter(static_cast<double>(kBlocks), benchmark::Counter::kIsIterationInvariantRate |
+                                                              benchmark::Counter::kInvert);
+}
+
 // The blocks alone: image already in memory.
 void BM_SendImage1MiB(benchmark::State& state) {
     Bench bench;
@@ -83,9 +96,7 @@ void BM_SendImage1MiB(benchmark::State& state) {
         state.ResumeTiming();
         if (bench.device.SendImage(image.data(), image.size()) != DownloadResult::Ok) state.SkipWithError("refused");
     }
-    state.counters["per_block"] =
-        benchmark::Counter(static_cast<double>(kBlocks), benchmark::Counter::kIsIterationInvariantRate |
-                                                              benchmark::Counter::kInvert);
+    CountPerBlock(state);
 }
 BENCHMARK(BM_SendImage1MiB)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
 
@@ -99,11 +110,59 @@ void BM_LibraryDownloadFile1MiB(benchmark::State& state) {
         state.ResumeTiming();
         if (bench.device.Download(path) != DownloadResult::Ok) state.SkipWithError("refused");
     }
-    state.counters["per_block"] =
-        benchmark::Counter(static_cast<double>(kBlocks), benchmark::Counter::kIsIterationInvariantRate |
-                                                              benchmark::Counter::kInvert);
+    CountPerBlock(state);
 }
 BENCHMARK(BM_LibraryDownloadFile1MiB)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+
+// The floor: the same 4096 data-packet frames written and answered on the
+// open connection, with nothing of ours around them.
+void BM_BareTransfers1MiB(benchmark::State& state) {
+    Bench bench;
+    std::unique_ptr<HidConnection> connection = bench.bus.Open(bench.reader->Path());
+    std::uint8_t frame[bootproto::kReportBufferSize] = {};
+    std::uint8_t answer[bootproto::kReportBufferSize] = {};
+    const std::size_t length = bench.reader->FeatureReportLength();
+    bootproto::BuildRequest(frame, bootproto::Header::Download, bootproto::kStartDownload, nullptr, 0);
+    connection->WriteFeature(frame, length);
+    connection->ReadFeature(answer, length);
+    bootproto::BuildRequest(frame, bootproto::Header::Download, bootproto::kDataPacket, nullptr,
+                            sizeof(bootproto::DataPacketPayload));
+    for (auto _ : state) {
+        for (std::uint32_t block = 0; block < kBlocks; ++block) {
+            bootproto::PutLe32(frame + bootproto::kRequestPayloadOffset, block);
+            if (!connection->WriteFeature(frame, length) || connection->ReadFeature(answer, length) < 0)
+                state.SkipWithError("transfer failed");
+        }
+    }
+    CountPerBlock(state);
+}
+BENCHMARK(BM_BareTransfers1MiB)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+
+// The readerctl program's whole download of a 1 MiB image file to a reader
+// in its application: file check, start, reset into the boot loader and the
+// wait for it, the blocks, the end, the wait for the restart, the version.
+void BM_ToolDownload1MiB(benchmark::State& state) {
+    SimHidBus bus;
+    SimBootLoaderConfig config;
+    config.vendorId = kBootVendorId;
+    config.productIds = kBootProductIds;
+    SimBootLoader& reader = bus.AddBootLoader(config);
+    reader.KeepFrames(false);
+    reader.KeepImage(false);
+    SimBusWatch watch(bus);
+    ToolOptions options;
+    options.command = ToolCommand::Download;
+    options.imagePath = ImageFile();
+    std::ostringstream out, err;
+    for (auto _ : state) {
+        out.str({});
+        ToolReport report(out, err, false, false);
+        ReaderCtlTool tool(options, bus, watch, report);
+        if (tool.Run() != kToolOk) state.SkipWithError(err.str().c_str());
+    }
+    CountPerBlock(state);
+}
+BENCHMARK(BM_ToolDownload1MiB)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
 
 // One library download in a fresh process: how far the heap and the
 // resident set rise above where they stood before it.

@@ -1,13 +1,14 @@
 // cardbench-run over 1,000 commands against the simulated reader, beside a
 // bare SCardTransmit loop of the same commands and beside scriptor (Debian's
-// pcsc-tools) given the same commands, all in one run under the private
-// pcscd (conf-one):
+// pcsc-tools) given the same commands, all in one run under a private pcscd
+// holding two simulated readers (conf-run-pair):
 //
 //   ninja run_scripts_run_bench
 //
-// The runner is measured in the process (RunCommandFile, output discarded)
-// and as the program (process start, connect and all). Prints the medians
-// and the runner's ratio to the bare loop.
+// The runner times every exchange and writes JSON; it is measured in the
+// process (RunCommandFile, output discarded), as the program (process start,
+// connect and all), and on both readers at once (--all-readers) beside one.
+// Prints the medians and the ratios.
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchReader.h"
@@ -37,6 +38,7 @@ constexpr std::uint8_t kCommandBytes[] = {0x00, 0xA4, 0x04, 0x00};  // answered 
 struct Files {
     fs::path dir;
     fs::path phb;
+    fs::path one;  // one command: the run's fixed cost (context, listing, connect)
     fs::path scriptor;
 };
 
@@ -47,6 +49,8 @@ const Files& Shared() {
         f.dir = mkdtemp(pattern) ? pattern : "/tmp";
         f.phb = f.dir / "bench.phb";
         f.scriptor = f.dir / "bench.txt";
+        f.one = f.dir / "one.phb";
+        std::ofstream(f.one, std::ios::binary) << "[Command]\r\nC = 00 A4 04 00 \r\n";
         std::ofstream phb(f.phb, std::ios::binary);
         std::ofstream txt(f.scriptor, std::ios::binary);
         phb << "[Command]\r\n";
@@ -92,8 +96,10 @@ void BM_BareTransmit1000(benchmark::State& state) {
 
 void BM_RunnerInProcess1000(benchmark::State& state) {
     RunOptions options;
-    options.file = Shared().phb.string();
+    options.file = state.range(0) == 0 ? Shared().one.string() : Shared().phb.string();
     options.shareMode = SCARD_SHARE_SHARED;
+    options.json = true;
+    options.allReaders = state.range(0) == 2;
     std::ofstream discard("/dev/null");
     std::ofstream errors("/dev/null");
     for (auto _ : state) {
@@ -110,8 +116,8 @@ int System(const std::string& command) {
 }
 
 void BM_RunnerProgram1000(benchmark::State& state) {
-    const std::string command = "'" + std::string(BENCHKIT_RUNNER) + "' --share shared '" + Shared().phb.string() +
-                                "' >/dev/null";
+    const std::string command = "'" + std::string(BENCHKIT_RUNNER) + "' --json --share shared '" +
+                                Shared().phb.string() + "' >/dev/null";
     for (auto _ : state) {
         if (System(command) != 0) {
             state.SkipWithError("cardbench-run failed");
@@ -136,7 +142,9 @@ void BM_Scriptor1000(benchmark::State& state) {
 }
 
 BENCHMARK(BM_BareTransmit1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
-BENCHMARK(BM_RunnerInProcess1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
+// Argument: readers at once (1: the first; 2: --all-readers); 0: the first
+// reader and a file of one command, the cost of a run before its exchanges.
+BENCHMARK(BM_RunnerInProcess1000)->Arg(0)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
 BENCHMARK(BM_RunnerProgram1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
 BENCHMARK(BM_Scriptor1000)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
@@ -154,10 +162,17 @@ int main(int argc, char** argv) {
     };
     const double bare = median("BM_BareTransmit1000");
     if (bare <= 0) return 1;
-    std::printf("median of %d commands: bare SCardTransmit %.1f ms, cardbench-run in process %.1f ms (ratio %.3f), "
-                "as a program %.1f ms (ratio %.3f), scriptor %.1f ms (ratio %.3f)\n",
-                kCommands, bare, median("BM_RunnerInProcess1000"), median("BM_RunnerInProcess1000") / bare,
-                median("BM_RunnerProgram1000"), median("BM_RunnerProgram1000") / bare, median("BM_Scriptor1000"),
-                median("BM_Scriptor1000") / bare);
+    const double one = median("BM_RunnerInProcess1000/1");
+    const double fixed = median("BM_RunnerInProcess1000/0");
+    std::printf("per exchange, without the run's fixed %.2f ms (context, listing, connect): cardbench-run %.1f us, "
+                "bare SCardTransmit %.1f us (ratio %.3f)\n",
+                fixed, (one - fixed) / (kCommands - 1) * 1000, bare / kCommands * 1000,
+                (one - fixed) / (kCommands - 1) / (bare / kCommands));
+    std::printf("median of %d commands, timed, JSON out: bare SCardTransmit %.1f ms, cardbench-run in process %.1f ms "
+                "(ratio %.3f), as a program %.1f ms (ratio %.3f), scriptor %.1f ms (ratio %.3f); on two readers at once "
+                "%.1f ms (ratio %.3f to one reader)\n",
+                kCommands, bare, one, one / bare, median("BM_RunnerProgram1000"), median("BM_RunnerProgram1000") / bare,
+                median("BM_Scriptor1000"), median("BM_Scriptor1000") / bare, median("BM_RunnerInProcess1000/2"),
+                median("BM_RunnerInProcess1000/2") / one);
     return 0;
 }

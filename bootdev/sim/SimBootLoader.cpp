@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "bootdev/sim/SimBootLoader.h"
 
 #include <algorithm>
@@ -247,13 +248,13 @@ SimHidBus::~SimHidBus() = default;
 SimBootLoader& SimHidBus::AddBootLoader(const SimBootLoaderConfig& config) {
     m_readers.push_back(std::unique_ptr<SimBootLoader>(new SimBootLoader(*this, config)));
     SimBootLoader& reader = *m_readers.back();
-    m_entries.push_back({&reader, {}});
+    m_entries.push_back({&reader, {}, "sim-usb-" + std::to_string(m_readers.size())});
     Announce({EventKind::Arrival, reader.Path(), reader.VendorId(), reader.ProductId()});
     return reader;
 }
 
 void SimHidBus::AddOtherDevice(std::uint16_t vendorId, std::uint16_t productId) {
-    m_entries.push_back({nullptr, {NewPath(), vendorId, productId}});
+    m_entries.push_back({nullptr, {NewPath(), vendorId, productId, {}}, {}});
 }
 
 int SimHidBus::AddObserver(Observer observer) {
@@ -279,7 +280,7 @@ std::vector<HidInterfaceInfo> SimHidBus::Enumerate() {
         if (entry.reader == nullptr) {
             present.push_back(entry.other);
         } else if (entry.reader->Plugged()) {
-            present.push_back({entry.reader->Path(), entry.reader->VendorId(), entry.reader->ProductId()});
+            present.push_back({entry.reader->Path(), entry.reader->VendorId(), entry.reader->ProductId(), entry.location});
         }
     }
     return present;

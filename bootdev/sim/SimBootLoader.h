@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // A simulated reader boot interface on a simulated HID bus, for tests, the
 // fuzzer, the benchmark and the loader's demo. Zero latency, in memory.
 //
@@ -209,6 +210,7 @@ private:
     struct Entry {
         SimBootLoader* reader = nullptr;
         HidInterfaceInfo other;
+        std::string location;  // a reader's port, kept across its restarts
     };
     std::vector<std::unique_ptr<SimBootLoader>> m_readers;
     std::vector<Entry> m_entries;

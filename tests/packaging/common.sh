@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-3-Clause
 # Shared by install-test.sh and package-test.sh (sourced).
 
 fail() {
@@ -69,4 +70,51 @@ reader_attached() {
         done
     done
     return 1
+}
+
+# check_multiarch_libdir <libdir>: on Debian the library goes to the
+# multiarch folder, lib/<triplet>.
+check_multiarch_libdir() {
+    command -v dpkg-architecture >/dev/null || return 0
+    local want
+    want=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null)
+    [ "$1" = "$want" ] || fail "the library folder is $1, not Debian's multiarch $want"
+}
+
+# check_licence <doc dir> <metainfo dir>: every package's copyright file is
+# machine-readable, names BSD-3-Clause and carries the LICENSE file's terms;
+# the AppStream files name the same licence.
+check_licence() {
+    local f terms want
+    want=$(sed -n '/^Redistribution/,$p' "$src/LICENSE" | tr -s ' \n' ' ')
+    for f in "$1"/*/copyright; do
+        [ -e "$f" ] || { fail "no copyright files under $1"; break; }
+        head -n 1 "$f" | grep -q -x 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+            fail "$f is not in the machine-readable format"
+        grep -q -x 'License: BSD-3-Clause' "$f" || fail "$f does not name BSD-3-Clause"
+        grep -q -x 'Copyright: 2026 the smart-card bench kit developers' "$f" || fail "$f does not name the copyright holders"
+        grep -q -i 'evaluation' "$f" && fail "$f still speaks of evaluation"
+        terms=$(sed -n '/^License: BSD-3-Clause$/,$p' "$f" | sed -n '/Redistribution/,$p' | sed -e 's/^ //' -e '/^\.$/d' | tr -s ' \n' ' ')
+        [ "$terms" = "$want" ] || fail "$f: the licence text differs from LICENSE"
+    done
+    for f in "$2"/*.xml; do
+        [ -e "$f" ] || continue
+        grep -q '<project_license>BSD-3-Clause</project_license>' "$f" || fail "$f names no project_license BSD-3-Clause"
+    done
+}
+
+# check_readerctl_program <binary>: the installed program runs, explains
+# itself and, without a reader, says so with exit status 3.
+check_readerctl_program() {
+    local out rc
+    [ -x "$1" ] || { fail "$1 is not installed"; return; }
+    out=$("$1" --help 2>&1) || fail "$1 --help failed"
+    printf '%s\n' "$out" | grep -q '^usage: readerctl' || fail "$1 --help shows no usage"
+    "$1" eeprom read 0x100 1 >/dev/null 2>&1
+    rc=$?
+    [ $rc -eq 2 ] || fail "$1 with a bad address: exit status $rc, not 2"
+    reader_attached && return
+    out=$("$1" list 2>&1)
+    rc=$?
+    [ $rc -eq 3 ] || fail "$1 list without a reader: exit status $rc, not 3 ($out)"
 }

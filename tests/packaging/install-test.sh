@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: BSD-3-Clause
 # install-test.sh <build dir> <libdir> <udev rules dir> <with cardbench-run 0|1> <with GUI 0|1>
 # cmake --install into a temporary prefix, then: exactly the files of
 # installed-files.txt, menu entries and AppStream metadata that validate,
@@ -25,7 +26,7 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "
 (cd "$prefix" && find . \( -type f -o -type l \) | sed 's|^\./||' | sort) >"$work/got"
 expected_files all "$libdir" "$udevdir" etc "$runner" >"$work/want"
 if [ "$gui" != 1 ]; then
-    grep -v -E '^(bin/|share/(applications|metainfo|icons|man/man1)/|share/doc/(cardbench|firmloader)/)' "$work/want" >"$work/want.nogui"
+    grep -v -E '^(bin/(cardbench|firmloader)|share/(applications|metainfo|icons)/|share/man/man1/(cardbench|firmloader)|share/doc/(cardbench|firmloader)/)' "$work/want" >"$work/want.nogui"
     mv "$work/want.nogui" "$work/want"
 fi
 if ! diff -u "$work/want" "$work/got" >"$work/diff"; then
@@ -85,6 +86,9 @@ if [ -e "$conf" ]; then
 fi
 
 check_readerctl_client "$prefix/$libdir/pkgconfig" "$work"
+check_multiarch_libdir "$libdir"
+check_licence "$prefix/share/doc" "$prefix/share/metainfo"
+check_readerctl_program "$prefix/bin/readerctl"
 
 if [ $failures -ne 0 ]; then
     echo "install test: $failures failure(s)" >&2

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: BSD-3-Clause
 # package-test.sh <build dir> <source dir> <libdir> <udev rules dir> <version> <with cardbench-run 0|1>
 # Builds the Debian packages with cpack, checks each one's files
 # (installed-files.txt), dependencies (package-depends.txt) and lintian's
@@ -12,7 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$1 src=$2 libdir=$3 udevdir=$4 version=$5 runner=$6
 failures=0
 arch=$(dpkg --print-architecture)
-packages="cardbench firmloader libreaderctl1 libreaderctl-dev cardbench-demo-reader"
+packages="cardbench firmloader libreaderctl1 libreaderctl-dev readerctl cardbench-demo-reader"
 
 case $udevdir in
     /*) echo "udev rules folder $udevdir is outside the prefix: not checked here"; exit 77 ;;
@@ -81,7 +82,7 @@ fi
 
 echo "== the installed programs"
 export LD_LIBRARY_PATH=$root/usr/$libdir
-for binary in usr/bin/cardbench usr/bin/firmloader "usr/$libdir/libreaderctl.so.1" usr/lib/pcsc/drivers/serial/libsimreader.so; do
+for binary in usr/bin/cardbench usr/bin/firmloader usr/bin/readerctl "usr/$libdir/libreaderctl.so.1" usr/lib/pcsc/drivers/serial/libsimreader.so; do
     [ -e "$root/$binary" ] || continue
     missing=$(ldd "$root/$binary" | grep 'not found')
     [ -z "$missing" ] || fail "$binary: libraries not found: $missing"
@@ -92,7 +93,10 @@ for program in cardbench firmloader; do
     [ $rc -eq 124 ] || fail "installed $program did not stay up (exit status $rc): $(tail -3 "$work/$program.out")"
 done
 check_readerctl_client "$root/usr/$libdir/pkgconfig" "$work"
+check_readerctl_program "$root/usr/bin/readerctl"
 unset LD_LIBRARY_PATH
+check_multiarch_libdir "$libdir"
+check_licence "$root/usr/share/doc" "$root/usr/share/metainfo"
 
 echo "== the installed demo reader in a private pcscd"
 mkdir -p "$work/demo-conf"

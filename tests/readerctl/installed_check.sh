@@ -1,5 +1,6 @@
 #!/bin/sh
-# Installs the readerctl and devel components into a staging tree, checks what was
+# SPDX-License-Identifier: BSD-3-Clause
+# Installs the libreaderctl and devel components into a staging tree, checks what was
 # installed and what the library exports, then loads it as a foreign
 # program would.
 # usage: installed_check.sh <cmake> <c-compiler> <build-dir> <stage-dir> <checker> <vendor-hex4> <product-hex4>...
@@ -9,7 +10,7 @@ shift 6
 
 rm -rf "$stage"
 # The run-time part (library, udev rule) and the files to build against it.
-for component in readerctl devel; do
+for component in libreaderctl devel; do
     DESTDIR="$stage" "$cmake" --install "$build" --component $component --prefix /usr >/dev/null
 done
 
