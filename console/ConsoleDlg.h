@@ -167,7 +167,7 @@ private:
     // clears m_featureWindowOpen. The PIN windows use it too.
     void KeepFeatureWindow(QPointer<QWidget>& slot, CFeatureWindow* window);
     // How a feature window reports a result: the console's status line.
-    std::function<void(PcscResult)> FeatureReport();
+    std::function<void(PcscResult, std::string_view)> FeatureReport();
     void CloseAllFeatureWindows();
     void DestroyFeatureWindows();
     // The PIN windows and exchanges (ConsolePin.cpp).

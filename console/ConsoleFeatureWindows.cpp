@@ -21,8 +21,9 @@ void CConsoleDlg::KeepFeatureWindow(QPointer<QWidget>& slot, CFeatureWindow* win
     window->ShowPlaced();
 }
 
-std::function<void(PcscResult)> CConsoleDlg::FeatureReport() {
-    return [this](PcscResult result) {
+std::function<void(PcscResult, std::string_view)> CConsoleDlg::FeatureReport() {
+    return [this](PcscResult result, std::string_view text) {
+        if (!text.empty()) m_session.SetStatusText(std::string(text));
         m_session.SetLastResult(result);
         RefreshWindow();
     };

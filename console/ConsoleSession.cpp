@@ -164,12 +164,8 @@ void ConsoleSession::SetAtr(const std::uint8_t* bytes, unsigned count, std::stri
 }
 
 bool ConsoleSession::DiscoverFeatures() {
-    std::array<std::uint8_t, kControlAnswerSize> answer{};
-    DWORD returned = 0;
-    m_lastResult = m_reader.Control(features::ControlCode(kGetFeatureRequestN), nullptr, 0, answer.data(),
-                                    static_cast<DWORD>(answer.size()), &returned);
+    m_lastResult = m_features.Read(m_reader);
     if (m_lastResult != SCARD_S_SUCCESS) return false;
-    m_features.Parse(answer.data(), std::min<std::size_t>(returned, answer.size()));
     m_featureCount = m_features.Count();
     return true;
 }

@@ -11,9 +11,8 @@ void CConsoleDlg::OnStatus() {
     if (!m_session.ReadStatus()) {
         // The card went away (or was reset by someone else): back to where a
         // new connect is possible; "SCardDisconnect" keeps its state. The
-        // old handle is let go, or the resource manager would refuse the
-        // next connect for the connection still outstanding on it.
-        m_session.Link().Disconnect(SCARD_LEAVE_CARD);
+        // handle stays until then, so an attribute read reports the removal.
+        m_session.Link().MarkCardGone();
         ApplyControlChanges(ConnectionStep::CardGone);
         ApplyControlChanges(ConnectionStep::StatusFailed);
         RefreshWindow();

@@ -93,7 +93,7 @@ std::string FeatureName(std::uint8_t tag) {
 
 void FeatureTable::Parse(const std::uint8_t* answer, std::size_t length) {
     if (answer == nullptr) length = 0;
-    length = std::min(length, kControlAnswerSize);
+    length = std::min(length, kFeatureListMaxSize);
     m_featureList.clear();
     m_featureCodes.fill(0);
     m_otherCodes.fill(0);
@@ -114,6 +114,22 @@ void FeatureTable::Parse(const std::uint8_t* answer, std::size_t length) {
         if (entry.tag == kGetKeyPressed) m_keyPollingSupported = true;
     }
     m_listPresent = true;
+}
+
+PcscResult FeatureTable::Read(CReaderLink& link) {
+    std::vector<std::uint8_t> answer(kControlAnswerSize);
+    DWORD returned = 0;
+    PcscResult result = link.Control(ControlCode(kGetFeatureRequestN), nullptr, 0, answer.data(),
+                                     static_cast<DWORD>(answer.size()), &returned);
+    if (static_cast<std::uint32_t>(result) == static_cast<std::uint32_t>(SCARD_E_INSUFFICIENT_BUFFER)) {
+        answer.assign(kFeatureListMaxSize, 0);
+        returned = 0;
+        result = link.Control(ControlCode(kGetFeatureRequestN), nullptr, 0, answer.data(),
+                              static_cast<DWORD>(answer.size()), &returned);
+    }
+    if (result != SCARD_S_SUCCESS) return result;
+    Parse(answer.data(), std::min<std::size_t>(returned, answer.size()));
+    return result;
 }
 
 void FeatureTable::Release() {

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "readerlink/ReaderLink.h"
+
 namespace features {
 
 // The platform's SCARD_CTL_CODE(n): every fixed code is defined by its n.
@@ -34,6 +36,9 @@ inline constexpr unsigned kGetFeatureRequestN = 3400;  // CM_IOCTL_GET_FEATURE_R
 
 // The answer buffer offered to the feature request and to a generic control.
 inline constexpr std::size_t kControlAnswerSize = 255;
+// Every tag (1 to 255) listed once: the longest sound feature list, and
+// what a count byte can say.
+inline constexpr std::size_t kFeatureListMaxSize = 255 * 6;
 // The input buffer of a generic control.
 inline constexpr std::size_t kControlInputSize = 256;
 
@@ -73,8 +78,13 @@ struct FeatureTable {
     std::array<std::uint32_t, 256> m_otherCodes{};  // tags without a slot, for the generic exchange
 
     // Rebuilds everything from the feature request's answer: whole 6-byte
-    // records only (tag, length, code big-endian), at most 255 bytes read.
+    // records only (tag, length, code big-endian), at most
+    // kFeatureListMaxSize bytes read.
     void Parse(const std::uint8_t* answer, std::size_t length);
+    // Asks the reader for its list and parses it (nothing on failure). A
+    // list longer than the usual answer buffer is asked for again with
+    // room for every tag.
+    PcscResult Read(CReaderLink& link);
     // Frees the list; the codes and the polling flag stay.
     void Release();
     // The code reported for a tag (the last record wins); 0 when none.

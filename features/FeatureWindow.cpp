@@ -45,7 +45,10 @@ void CFeatureWindow::ShowPlaced(int screenWidth, int screenHeight) {
     resize(std::max(place.width, minimumSizeHint().width()), std::max(place.height, minimumSizeHint().height()));
     move(place.x, place.y);
     show();
-    lower();
+    // In front of the console: at the bottom of the order the placement
+    // formula puts some windows wholly behind it. The console keeps the
+    // focus, so arrowing through the control list goes on.
+    raise();
 }
 
 void CFeatureWindow::reject() { close(); }
@@ -61,7 +64,11 @@ PcscResult CFeatureWindow::Exchange(DWORD code, const std::vector<std::uint8_t>&
 
 void CFeatureWindow::ReportResult(PcscResult result) {
     if (!m_report) return;
-    m_report(m_link ? result : static_cast<PcscResult>(KEEP_STATUS_TEXT));
+    m_report(m_link ? result : static_cast<PcscResult>(KEEP_STATUS_TEXT), {});
+}
+
+void CFeatureWindow::ReportText(std::string_view text) {
+    if (m_report) m_report(static_cast<PcscResult>(KEEP_STATUS_TEXT), text);
 }
 
 bool CFeatureWindow::PauseBetweenPolls(int ms) {

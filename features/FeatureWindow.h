@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "readerlink/ReaderLink.h"
@@ -21,8 +22,9 @@ class QLineEdit;
 class CFeatureWindow : public QDialog {
     Q_OBJECT
 public:
-    // Sets the console's last result and refreshes the console.
-    using Report = std::function<void(PcscResult)>;
+    // Sets the console's last result and refreshes the console; with
+    // KEEP_STATUS_TEXT a text that is not empty replaces the status line's.
+    using Report = std::function<void(PcscResult, std::string_view text)>;
 
     CFeatureWindow(QWidget* parent, CReaderLink* link, DWORD code, Report report, const QString& title, int dx,
                    int dy);
@@ -30,7 +32,7 @@ public:
     DWORD Code() const { return m_code; }
     bool LoopRunning() const { return m_loopDepth > 0; }
     // Placed by the window formula on a screen of this size (the primary
-    // screen's when not given) and shown at the bottom of the window order.
+    // screen's when not given) and shown in front of the console.
     void ShowPlaced(int screenWidth = 0, int screenHeight = 0);
 
 signals:
@@ -49,6 +51,8 @@ protected:
     // The console shows the result in its status line (KEEP_STATUS_TEXT
     // when the window has no link).
     void ReportResult(PcscResult result);
+    // The console's status line says text instead of a result's.
+    void ReportText(std::string_view text);
     bool HasLink() const { return m_link != nullptr; }
 
     // Between two polls: wait, let every window work, and tell whether the

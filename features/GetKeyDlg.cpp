@@ -8,6 +8,7 @@
 
 #include "widgets/QtText.h"
 #include "features/KeypadDisplay.h"
+#include "readerlink/ResultText.h"
 
 using namespace features;
 
@@ -31,7 +32,12 @@ CGetKeyDlg::CGetKeyDlg(QWidget* parent, CReaderLink* link, DWORD code, Report re
 }
 
 PcscResult CGetKeyDlg::ReadKeys() {
+    // A press while a read runs (queued, or the default button's Enter)
+    // would start a second read inside the first, which then resumes with
+    // its old time out over the inner one's fields.
+    if (LoopRunning()) return static_cast<PcscResult>(KEEP_STATUS_TEXT);
     LoopScope loop(*this);
+    m_ok->setEnabled(false);
     m_key->clear();
     m_keyCode->clear();
     const std::vector<std::uint8_t> request = GetKeyRequest(static_cast<std::uint8_t>(m_timeOut->value()));
@@ -40,11 +46,16 @@ PcscResult CGetKeyDlg::ReadKeys() {
         std::uint8_t key = 0;
         DWORD returned = 0;
         result = Exchange(Code(), request, &key, 1, &returned);
-        if (result != 0) break;  // the fields keep the last key read
+        if (result != 0) {
+            // The fields keep the last key read; the failure is not a key.
+            ReportResult(result);
+            break;
+        }
         m_key->setText(ToQString(GetKeyText(key)));
         m_keyCode->setText(ToQString(GetKeyCodeText(key)));
         update();
         if (!PauseBetweenPolls(50) || GetKeyLoopEnds(key, result)) break;
     }
+    m_ok->setEnabled(true);
     return result;
 }

@@ -37,7 +37,12 @@ void CGetKeyPressedDlg::PollKeyOnce() {
     if (!HasLink()) return;  // no key byte to show
     std::array<std::uint8_t, kKeyAnswerSize> answer{};
     DWORD returned = 0;
-    Exchange(Code(), {}, answer.data(), answer.size(), &returned);
+    const PcscResult result = Exchange(Code(), {}, answer.data(), answer.size(), &returned);
+    if (result != 0) {
+        // A failed read is no key: the cells stay, the console says why.
+        ReportResult(result);
+        return;
+    }
     PollKeyOnceStep(cells, answer[0]);
     for (int i = 0; i < 4; ++i) m_cells[i]->setText(ToQString(cells.cells[i]));
     m_message->setText(ToQString(cells.message));

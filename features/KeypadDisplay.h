@@ -40,6 +40,7 @@ inline constexpr std::string_view kCancelText = "Cancel Button";
 inline constexpr std::string_view kSpeTimeoutText = "TimeOut finished SPE operation";
 inline constexpr std::string_view kMaxSizeText = "Max Size reached";
 inline constexpr std::string_view kNoKeyText = "No key since last call";
+inline constexpr std::string_view kNoDisplaySizeText = "Display size unknown: an empty message was sent";
 
 // --- "Get Key Pressed": the key history that follows a PIN entry ---------
 struct KeyHistory {

@@ -90,5 +90,12 @@ void CWriteDisplayDlg::WriteDisplay() {
         WriteDisplayRequest(static_cast<std::uint8_t>(m_displayTime->value()), text);
     std::array<std::uint8_t, kMessageAnswerSize> answer{};
     DWORD returned = 0;
-    ReportResult(Exchange(Code(), request, answer.data(), answer.size(), &returned));
+    const PcscResult result = Exchange(Code(), request, answer.data(), answer.size(), &returned);
+    // Without the display's size nothing of the field fits: the reader got
+    // an empty text, and the user must know why the display stays blank.
+    if (result == 0 && HasLink() && m_limits.Total() == 0) {
+        ReportText(kNoDisplaySizeText);
+        return;
+    }
+    ReportResult(result);
 }

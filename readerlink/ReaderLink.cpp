@@ -64,6 +64,10 @@ PcscResult CReaderLink::ListReaders(LPCSTR groups) {
 PcscResult CReaderLink::Connect(LPCSTR readerName, DWORD shareMode, DWORD preferredProtocols,
                                 DWORD* activeProtocol) {
     if (m_hContext == 0) return NO_HANDLE;
+    if (m_cardGone) {
+        (void)Disconnect(SCARD_LEAVE_CARD);
+        m_cardGone = false;
+    }
     DWORD protocol = activeProtocol ? *activeProtocol : 0;
     const LONG rv = CurrentPcscApi().Connect(m_hContext, readerName, shareMode, preferredProtocols, &m_hCard,
                                              &protocol);
@@ -82,6 +86,7 @@ PcscResult CReaderLink::Reconnect(DWORD shareMode, DWORD preferredProtocols, DWO
 }
 
 PcscResult CReaderLink::Disconnect(DWORD disposition) {
+    m_cardGone = false;
     return ToResult(CurrentPcscApi().Disconnect(m_hCard, disposition));
 }
 

@@ -31,6 +31,10 @@ public:
     PcscResult Connect(LPCSTR readerName, DWORD shareMode, DWORD preferredProtocols, DWORD* activeProtocol);
     PcscResult Reconnect(DWORD shareMode, DWORD preferredProtocols, DWORD initialization, DWORD* activeProtocol);
     PcscResult Disconnect(DWORD disposition);
+    // The card went away under the handle: it stays, so that every call on
+    // it reports the removal, and the next Connect lets it go first (the
+    // resource manager would refuse that connect while it is outstanding).
+    void MarkCardGone() { m_cardGone = true; }
     PcscResult Transmit(const std::uint8_t* send, DWORD sendLength, std::uint8_t* receive, DWORD* receiveLength);
     PcscResult Control(DWORD controlCode, const void* in, DWORD inLength, void* out, DWORD outSize,
                        DWORD* bytesReturned);
@@ -53,5 +57,6 @@ private:
     int m_maxReaders;
     SCARDCONTEXT m_hContext;
     SCARDHANDLE m_hCard;
+    bool m_cardGone = false;
     SCARD_IO_REQUEST m_ioRequest;
 };

@@ -77,18 +77,43 @@ LogFailure CLogFile::WriteHeader() {
     return Append(std::string(header, std::min(static_cast<std::size_t>(length), sizeof header - 1)));
 }
 
+namespace {
+// A text is one line of its record: a byte that would break the line (an
+// attribute value holding CR LF, say) is written as "\x0D" instead, or the
+// record would split and a reader of the file would take its tail for the
+// next record's lines.
+void AppendLine(std::string& record, std::string_view text) {
+    for (char c : text) {
+        if (c == '\r' || c == '\n' || c == '\v' || c == '\f') {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
+            record.append(escaped);
+        } else {
+            record.push_back(c);
+        }
+    }
+    record.append("\r\n");
+}
+}  // namespace
+
 LogFailure CLogFile::WriteRecord(std::string_view operation, std::string_view command, std::string_view answer) {
     std::string record;
     record.reserve(operation.size() + command.size() + answer.size() + 32);
-    record.append("[Command]\r\n").append(operation).append("\r\n");
-    record.append(command).append("\r\n[Answer]\r\n").append(answer).append("\r\n");
+    record.append("[Command]\r\n");
+    AppendLine(record, operation);
+    AppendLine(record, command);
+    record.append("[Answer]\r\n");
+    AppendLine(record, answer);
     return Append(record);
 }
 
 LogFailure CLogFile::WriteShortRecord(std::string_view command, std::string_view answer) {
     std::string record;
     record.reserve(command.size() + answer.size() + 32);
-    record.append("[Command]\r\n").append(command).append("\r\n[Answer]\r\n").append(answer).append("\r\n");
+    record.append("[Command]\r\n");
+    AppendLine(record, command);
+    record.append("[Answer]\r\n");
+    AppendLine(record, answer);
     return Append(record);
 }
 

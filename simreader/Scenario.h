@@ -80,6 +80,6 @@ inline constexpr std::size_t kMaxByteString = 65544;  // largest extended APDU a
 inline constexpr std::size_t kMaxRules = 4096;
 inline constexpr std::size_t kMaxSteps = 1024;
 inline constexpr std::size_t kMaxAtr = 33;             // MAX_ATR_SIZE
-inline constexpr std::size_t kMaxFeatures = 42;        // a 255-byte answer holds 42 records
+inline constexpr std::size_t kMaxFeatures = 255;       // every tag once; more than one 255-byte answer holds
 
 }  // namespace simreader

@@ -65,9 +65,13 @@ TEST_F(LogFileTest, CodePage1252TextIsWrittenUnchanged) {
     ASSERT_EQ(log.OpenLog(At(31, 12, 2026, 23, 59, 59)), LogFailure::None);
     const std::string answer("\x92\xE9\x00z", 4);  // a zero byte inside the text is kept
     EXPECT_EQ(log.WriteRecord("SCardControl", "42 00", answer), LogFailure::None);
+    // A value holding line breaks stays on its line, the breaks visible.
+    EXPECT_EQ(log.WriteRecord("SCardGetAttrib", "", "PP\r\n2.10\v\f"), LogFailure::None);
     log.CloseLog();
     EXPECT_EQ(Read(m_dir / "31122359.log"), "Date : 31/12/2026\r\nHour : 23/59/59\r\n[Command]\r\nSCardControl\r\n42 "
-                                            "00\r\n[Answer]\r\n" + answer + "\r\n");
+                                            "00\r\n[Answer]\r\n" + answer + "\r\n"
+                                            "[Command]\r\nSCardGetAttrib\r\n\r\n[Answer]\r\n"
+                                            "PP\\x0D\\x0A2.10\\x0B\\x0C\r\n");
 }
 
 // A second context within the same minute keeps the first one's log.

@@ -3,6 +3,7 @@
 // simulated reader ("Bench Sim Reader", card ATR 3B 84 80 01 53 49 4D 31 63).
 // The whole program runs as on a 4.x kernel (OldKernel.cpp).
 #include <QAbstractScrollArea>
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -12,6 +13,7 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
+#include <QToolButton>
 #include <QToolTip>
 #include <QTreeWidget>
 
@@ -190,6 +192,12 @@ TEST_P(CardReinserted, ConnectSucceedsAgain) {
     ASSERT_EQ(bench::Ctl({"remove-card", "one", kReaderPrefix}), 0);
     if (GetParam().resetCommand == 0) {
         Press(IDC_STATUS);
+        EXPECT_EQ(StatusLine(*dlg), TableResultText("SCARD_W_REMOVED_CARD"));
+        // The handle is kept: an attribute read names the removed card too.
+        emit qobject_cast<QToolButton*>(Control(IDC_ATTRIBUTES))->menu()->aboutToShow();
+        QAction* attribute = dlg->MenuCommand(32832);
+        ASSERT_NE(attribute, nullptr);
+        attribute->trigger();
         EXPECT_EQ(StatusLine(*dlg), TableResultText("SCARD_W_REMOVED_CARD"));
     } else {
         Choose(IDC_RECONNECT, GetParam().resetCommand);

@@ -129,11 +129,11 @@ TEST(FeatureTable, RecordsKeepTheirBytesAndUnknownTagsTheirCodes) {
 }
 
 TEST(FeatureTable, NeverReadsPastTheAnswerBuffer) {
-    // A reader claiming more than the 255-byte buffer: only the buffer counts.
-    std::vector<std::uint8_t> answer(kControlAnswerSize, 0x05);
+    // A reader claiming more than the largest buffer: only the buffer counts.
+    std::vector<std::uint8_t> answer(kFeatureListMaxSize, 0x05);
     FeatureTable table;
     table.Parse(answer.data(), 100000);
-    EXPECT_EQ(table.Count(), 42);
+    EXPECT_EQ(table.Count(), 255);
     table.Parse(nullptr, 12);
     EXPECT_EQ(table.Count(), 0);
 }

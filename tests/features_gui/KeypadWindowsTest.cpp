@@ -106,18 +106,22 @@ TEST_F(KeypadWindows, ScriptedKeysDriveTheKeyWindows) {
     struct Step {
         QString cells;
         QString message;
+        std::uint32_t status;
     };
+    const std::uint32_t failed = static_cast<std::uint32_t>(SCARD_E_NOT_TRANSACTED);
     const Step steps[] = {
-        {"x", " "}, {"xx", " "}, {"xxx", " "}, {"xxxx", " "},
-        {"xxxx", " "},  // a fifth digit changes nothing
-        {"xxx ", "Correction/Backspace button"},
-        {"xxx ", "No key since last call"},
+        {"x", " ", 0}, {"xx", " ", 0}, {"xxx", " ", 0}, {"xxxx", " ", 0},
+        {"xxxx", " ", 0},  // a fifth digit changes nothing
+        {"xxx ", "Correction/Backspace button", 0},
+        {"xxx ", "No key since last call", 0},
+        {"xxx ", " ", failed},  // a failed read is no key: the console says why
     };
     int n = 0;
     for (const Step& s : steps) {
         Press(getKey->OkButton());
         EXPECT_EQ(cells().trimmed(), s.cells.trimmed()) << n;
         EXPECT_EQ(getKey->MessageField()->text(), s.message) << n;
+        EXPECT_EQ(StatusLine(dlg), ResultText(s.status)) << n;
         ++n;
     }
 
@@ -134,6 +138,11 @@ TEST_F(KeypadWindows, ScriptedKeysDriveTheKeyWindows) {
     EXPECT_EQ(shown, (std::vector<QString>{"A", "1", " Enter ", " TimeOut "}));
     EXPECT_EQ(codes, (std::vector<QString>{"41", "31", "0d", "fe"}));
     EXPECT_EQ(Calls("Control 42330010"), std::vector<std::string>(4, "Control 42330010 05"));
+    // A failed read shows its result, not the last key's silence.
+    SetNumber(keys->TimeOutField(), "7");
+    Press(keys->OkButton());
+    EXPECT_EQ(StatusLine(dlg), ResultText(failed));
+    EXPECT_EQ(keys->KeyCodeField()->text(), "");
 }
 
 TEST_F(KeypadWindows, MessagesReachTheReadersDisplay) {
@@ -166,6 +175,21 @@ TEST_F(KeypadWindows, MessagesReachTheReadersDisplay) {
     trace.Mark();
     Press(window->OkButton());
     EXPECT_EQ(Calls("Display"), (std::vector<std::string>{"Display 3 \"ABCDEFGHIJKLMNOP\\x0D\\x0AQR\""}));
+
+    // A reader whose display size cannot be read (no such feature): the
+    // empty text still goes, and the status line says why.
+    std::string said = "unsaid";
+    CWriteDisplayDlg blind(&dlg, &dlg.Session().Link(), 0x4233000F, 0,
+                           [&](PcscResult result, std::string_view text) {
+                               EXPECT_EQ(static_cast<std::uint32_t>(result), KEEP_STATUS_TEXT);
+                               said = text;
+                           });
+    EXPECT_FALSE(blind.ReadDisplayLimits());
+    QTest::keyClicks(blind.MessageField(), "HI");
+    trace.Mark();
+    Press(blind.OkButton());
+    EXPECT_EQ(Calls("Control 4233000F"), (std::vector<std::string>{"Control 4233000F 00 00 00 00 0A 00 00"}));
+    EXPECT_EQ(said, features::kNoDisplaySizeText);
 }
 
 TEST_F(KeypadWindows, SpeMessagesAndTheirFailures) {
@@ -233,7 +257,9 @@ TEST_F(KeypadWindows, TagsBeyondTheTableAreListedAndUsedByTheirOwnCodes) {
     for (const char* name : {"FEATURE_GET_TLV_PROPERTIES", "FEATURE_0x21"}) {
         EXPECT_EQ(std::count(texts.begin(), texts.end(), name), 1) << name;
     }
-    EXPECT_EQ(dlg.Session().FeatureCount(), 9);
+    // The list outgrows the usual answer buffer: asked again, it is whole.
+    EXPECT_EQ(dlg.Session().FeatureCount(), 43);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "FEATURE_0x51"), 1);
     ASSERT_TRUE(ChooseControl(dlg, "FEATURE_0x21"));
     TypeCommand(dlg, "AB");
     trace.Mark();
@@ -260,10 +286,18 @@ TEST_F(KeypadWindows, ClosingEndsARunningLoopCleanly) {
     QPointer<CGetKeyDlg> window = Open<CGetKeyDlg>("FEATURE_GET_KEY", dlg.FeatureWindowOf(features::FeatureWindow::GetKey));
     ASSERT_FALSE(window.isNull());
     SetNumber(window->TimeOutField(), "9");  // the key A for ever
+    // A second press during the read, even with another time out, starts
+    // no read inside it.
+    QTimer::singleShot(200, window.data(), [window] {
+        SetNumber(window->TimeOutField(), "7");
+        window->OkButton()->click();
+        QTest::keyClick(window->TimeOutField(), Qt::Key_Return);
+    });
     QTimer::singleShot(400, window.data(), [window] { window->close(); });
     trace.Mark();
     Press(window->OkButton());  // returns once the close is seen
     EXPECT_GE(Calls("Control 42330010 09").size(), 2u);
+    EXPECT_EQ(Calls("Control 42330010 07"), std::vector<std::string>{});
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
     EXPECT_FALSE(dlg.FeatureWindowOpen());

@@ -92,7 +92,7 @@ TEST(SimReaderRefusal, HostileScenariosNeverTakeThePcscdDown)
         {"binary", atr + std::string("\x00\xFF\xFE\x01 => \x80", 9) + "\n", "2: unknown keyword"},
         {"two-slots", "slots 2\n" + atr, "1: the simulated reader has exactly 1 slot"},
         {"error-zero", atr + "apdu 00 => error 0\n", "2: error 0 is success"},
-        {"many-features", atr + Repeat("feature 06 0x42330006\n", 43), "44: more than 42 features"},
+        {"many-features", atr + Repeat("feature 06 0x42330006\n", 256), "257: more than 255 features"},
         {"bad-escape", atr + "apdu 00 => \"\\x4\"\n", "2: \\x needs two hexadecimal digits"},
         {"empty-step", atr + "apdu 00 => 90 00 | | 6A 82\n", "2: empty answer"},
         {"twice", atr + atr, "2: 'cold-atr' given twice"},

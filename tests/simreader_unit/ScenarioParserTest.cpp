@@ -138,12 +138,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ScenarioParser, TooManyRulesAndFeaturesAreRefused)
 {
     std::string many = kAtr;
-    for (int i = 0; i < 43; ++i)
+    for (int i = 0; i < 256; ++i)
         many += "feature 06 0x42330006\n";
     Scenario s;
     std::string error;
     EXPECT_FALSE(simreader::ParseScenario(many, "f", s, error));
-    EXPECT_EQ(error, "f:44: more than 42 features");
+    EXPECT_EQ(error, "f:257: more than 255 features");
 
     std::string rules = kAtr;
     char line[64];
