@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #pragma once
 // The card connection the PC/SC benchmarks measure against: the first reader
 // of a private pcscd, shared, T=0 or T=1.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #pragma once
 // A console reporter that also keeps each benchmark's median real time, so a
 // benchmark program can print the ratio of two medians after its table.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-3-Clause
 # Checks BOOT_VENDOR_ID / BOOT_PRODUCT_IDS and derives the forms the build
 # needs: C++ literals for BootIds.h and four lower-case hex digits for udev.
 function(_bootid_hex4 value out)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The production HID backend: hidapi over hidraw. The feature report length
 // comes from the device's report descriptor.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Firmware image files: raw bytes in a regular file. A path may name
 // anything (a FIFO that never delivers, /dev/zero that never ends, a
 // directory), so the file is opened without blocking and refused unless it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The firmware loader's own texts (code page 1252), kept in the core so the
 // loader's window holds no text table. BootDevice writes the ones its
 // commands produce through its log callback; the window uses the rest.

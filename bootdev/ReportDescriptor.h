@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Reading a HID report descriptor for what the transport needs from it.
 #pragma once
 

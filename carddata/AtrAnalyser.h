@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CAtrAnalyser reads an Answer-To-Reset after ISO/IEC 7816-3 into one short
 // labelled text per interface byte, a summary and the historical bytes;
 // CheckAtr judges the same ATR against the console's acceptance rules.

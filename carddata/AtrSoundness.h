@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The ATR's own soundness, beside the analysis: is its TCK there when it has
 // to be, does it check out, and does the ATR hold as many bytes as its
 // indicator bits announce. The analysis walks a 256-byte copy and cannot

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "carddata/CardList.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CCardList: card names from a community list of ATRs, in the format of
 // pcsc-tools' smartcard_list.txt: an ATR pattern line (hexadecimal digits,
 // '.' for any digit, '[...]' for a set of digits, '*' after an element for

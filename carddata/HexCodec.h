@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CHexCodec: the console's one text form of bytes ("90 00 ": two upper-case
 // digits and a space per byte) and the parsers that read typed or stored
 // hexadecimal back. Every parser is told the size of the caller's buffer and

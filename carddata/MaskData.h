@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CMaskData: the mask record of the masked entry field and the text typed
 // against it. Plain C++ so that every rule of the mask is testable without a
 // screen; CMaskedEdit only maps keys and the clipboard onto it.

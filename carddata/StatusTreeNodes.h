@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The status tree's nodes in full: the analysis's groups ("T0" to "TD", from
 // BuildAtrTree), then "Card names" from the shared card list (not shown when
 // the list cannot be read) and "ATR soundness".

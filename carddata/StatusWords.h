@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The meaning of a bare ISO/IEC 7816-4 status word, as one line of text:
 // "SW1 SW2  ( description ) ".
 #pragma once

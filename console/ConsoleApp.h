@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CConsoleApp: starts cardbench. It gives every dialog the console's colours
 // and runs the main window; the program ends when it closes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The connection workflow: establish, connect, reset, disconnect, release,
 // reader selection and the connection options.
 #include <QCheckBox>

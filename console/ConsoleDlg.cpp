@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Construction, start-up, refresh and painting of the main window.
 #include "console/ConsoleDlg.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CConsoleDlg: the main window of cardbench (dialog 102). It owns the reader
 // link, the status line, the reader list, the status tree and every button of
 // the console. The window's PC/SC state lives in which controls are enabled

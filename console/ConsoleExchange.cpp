@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The APDU exchange, the response view and the exchange log.
 #include <QCheckBox>
 #include <QMessageBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Opening the feature windows a choice in the control list asks for. Each is
 // bound to the console's reader link and its feature's code, and reports its
 // results through the console's status line.

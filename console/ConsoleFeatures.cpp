@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Control codes, the reader's part 10 features and the reader attributes:
 // the handlers of the control list, of "SCardControl" and of the attribute
 // menu. The tables and rules they follow are in features/.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The secure PIN windows and exchanges ("Verify Pin Value", "Modify Pin
 // Value", the vendor worker): the console's entry points hand over to
 // CPinExchange (features/), which owns the windows and the worker.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The command-file window's entry points in the main window, the add button,
 // the "Command Name" field and the two command players.
 #include <QAbstractButton>

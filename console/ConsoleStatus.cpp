@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The card-status step: SCardStatus, the ATR and the status tree.
 
 #include "carddata/HexCodec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The system menu, the About box, the notification-area icon and closing.
 #include <QAction>
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The console window's fixed data: its control table, string table, tooltip
 // table, system-menu and menu commands. The window builds itself from these;
 // no text or geometry lives in window code. Texts are code page 1252.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CParseAtrDlg: template 194. The user types an ATR into the 80-group
 // hexadecimal field; "Parse" keeps the text and closes, "Exit" closes
 // without effect. The main window reads AtrText() after exec() returns

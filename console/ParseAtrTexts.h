@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Template 194, the "Parse ATR" dialog: captions and geometry in dialog
 // units. Its font is the main window's.
 #pragma once

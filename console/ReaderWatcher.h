@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CReaderWatcher: tells the console when a reader arrives or goes away.
 // It waits in SCardGetStatusChange on the resource manager's PnP
 // notification reader, on its own thread and with its own context, and calls

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CStatusTree: the status tree of the main window (control 1039) and of the
 // "Parse ATR" preview. It only copies the nodes that BuildStatusTree arranged:
 // texts, images and order all come from the core.

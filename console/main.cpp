@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // cardbench: the interactive PC/SC test console.
 #include <QApplication>
 

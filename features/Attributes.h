@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The reader attributes of the console's attribute menu: which identifier or
 // vendor tag each entry reads, and the four forms a value is shown in.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The reader-control tables of the console: the fixed control-code list, the
 // part 10 feature names, the feature-list parser, what a choice in the
 // control list does, and which path "SCardControl" takes. Plain data and

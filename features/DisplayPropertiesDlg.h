@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // "Display Properties" (CDisplayPropertiesDlg): the display's size as the
 // reader reports it with FEATURE_IFD_DISPLAY_PROPERTIES.
 #pragma once

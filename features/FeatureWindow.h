@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CFeatureWindow: what every keypad and display window shares. It is a
 // modeless window bound to the console's reader link and one control code,
 // placed near the screen's bottom-right corner, with its fields on the

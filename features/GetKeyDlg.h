@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // "GET KEY" (CGetKeyDlg): reads keys with FEATURE_GET_KEY until the reader's
 // timeout key or a failure.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // "GetKey" (CGetKeyPressedDlg): one FEATURE_GET_KEY_PRESSED poll per "OK",
 // four cells of digits and the last key's meaning.
 #pragma once

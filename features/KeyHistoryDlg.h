@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // "Get Key Pressed" (CKeyHistoryDlg): follows the keys typed on the reader
 // during a PIN entry, sixteen cells of history and the last key's meaning.
 #pragma once

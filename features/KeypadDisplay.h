@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The keypad and display features of a PIN-pad reader as plain rules: the
 // requests of FEATURE_GET_KEY, FEATURE_WRITE_DISPLAY and
 // FEATURE_SET_SPE_MESSAGE, what each key byte does to the key windows, the

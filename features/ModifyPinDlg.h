@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CModifyPinDlg: the "Modify Pin Value" window, the parameters of a secure
 // PIN change.
 #pragma once

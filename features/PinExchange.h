@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CPinExchange: the console's secure PIN operations. Both ways send the
 // request from a worker thread while the window keeps dispatching its
 // messages (the reader holds the call for the whole PIN entry); the maker's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CPinParamsDlg: what the two secure PIN parameter windows share: a group of
 // labelled hexadecimal fields with their defaults, the window's structure
 // text, its placement near the screen's lower right corner, and the

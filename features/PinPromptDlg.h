@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CPinPromptDlg: the small "PIN Code" window shown while the reader takes the
 // PIN on its own keypad. Its PIN field is hidden: nothing is typed on the PC.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // "Pin Properties" (CPinPropertiesDlg): the reader's PIN entry properties
 // (FEATURE_IFD_PIN_PROP); Enter reads them again in full.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The secure PIN requests a PIN-pad reader takes: the parameter fields as the
 // user typed them (hexadecimal text, used exactly as typed), the four request
 // layouts built from them, and the whole request converted once into a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The worker of the maker's secure PIN exchange: one control call made off
 // the window thread, so the window keeps handling its messages while the
 // reader waits for the PIN. Plain C++; the window side is CPinExchange.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // "Spe Set Message" (CSpeMessageDlg): sets one of the reader's PIN entry
 // messages with FEATURE_SET_SPE_MESSAGE.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The maker's vendor attribute read: the request that asks a reader for one
 // of its vendor-defined attributes through IOCTL_SMARTCARD_VENDOR_GET_ATTRIBUTE,
 // and the text form of its answer. Connect uses it to tell the maker's

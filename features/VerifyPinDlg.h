@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CVerifyPinDlg: the "Verify Pin Value" window, the parameters of a secure
 // PIN verification.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The message window (CWriteDisplayDlg): writes a message on the reader's
 // display with FEATURE_WRITE_DISPLAY, wrapping the field's lines at the
 // display's width as read with FEATURE_IFD_DISPLAY_PROPERTIES.

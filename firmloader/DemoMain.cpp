@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // firmloader-demo: the loader's window over a simulated reader, for trying
 // the loader without hardware. The reader starts in its application
 // firmware, so a download shows the whole road: start, reset, the reader's

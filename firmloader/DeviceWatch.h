@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // DeviceWatch: where the loader hears about HID interfaces arriving and
 // leaving. The loader registers once per successful discovery and cancels at
 // close, so at most one registration is live; without one, nothing is heard.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // LoaderAbout: the program icon, the version text and OK.
 #pragma once
 

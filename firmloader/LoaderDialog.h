@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // LoaderDialog: the firmware loader's one window. It builds its controls from
 // the template table, forwards each click to the LoaderSession and shows the
 // session's log lines, message boxes and block counter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The loader window's template: controls, ids, dialog-unit geometry and
 // texts, kept out of the window code so the window only builds what this
 // table says. Texts are cp1252.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // LoaderSession: the loader's flow behind its window: the download action,
 // the image download, the end download, Get Version, and the reactions to the
 // reader arriving and leaving. It holds the BootDevice with the loader's

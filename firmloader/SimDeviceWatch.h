@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The simulated device watch of the tests and the demo build. Events are
 // queued to the window thread's event loop, as udev's would be, and are heard
 // only while a registration is live (when posted and when delivered).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The production device watch: a udev monitor on the hidraw subsystem whose
 // socket is watched by the window thread's event loop. "add" is an arrival,
 // "remove" a removal complete; the path is the device node.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // firmloader: download a firmware image into the reader over its HID boot
 // interface.
 #include <QApplication>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-3-Clause
 # Install-time part of the demo reader: writes its pcscd reader configuration
 # with the absolute paths of this installation. pcscd reads /etc/reader.conf.d
 # for the /usr prefix and <prefix>/etc/reader.conf.d otherwise.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The library's one BootDevice: made when the library is loaded, destroyed
 // (closing any open device) when it is unloaded.
 #include "bootdev/BootIds.h"

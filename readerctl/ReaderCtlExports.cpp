@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The nine exports: thin calls into the process-wide BootDevice, and the one
 // place where download outcomes become the library's status codes.
 #include "readerctl/readerctl.h"

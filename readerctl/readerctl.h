@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 /*
  * readerctl: firmware download and maintenance of the reader over its USB HID
  * boot interface.

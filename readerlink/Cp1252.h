@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Code page 1252 <-> UTF-8. The kit's texts, files and logs are cp1252 bytes;
 // windows show them as Unicode through this one table.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The resource-manager calls the console makes, as one table of function
 // pointers. Production uses pcsc-lite's own functions; unit tests install a
 // scripted table with SetPcscApi. This is the only place the console is

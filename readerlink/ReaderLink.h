@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CReaderLink: the console's one object for talking to the smart-card
 // resource manager. It adds almost no policy: every operation hands back the
 // PC/SC result code unchanged, or NO_HANDLE when the handle it needs is 0.

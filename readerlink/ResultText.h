@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // PC/SC result code to the status-line text (code page 1252).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The two programs' icons and the card they share, painted with QPainter so
 // that one drawing gives the window icons, the hicolor PNGs and the SVG.
 #pragma once

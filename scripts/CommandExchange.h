@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The one rule that concludes every exchange of the console and the runner,
 // whatever its path (APDU, control, attribute, secure PIN, status): the text
 // the response field or the status line shows, the answer the log record

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Command files: named APDUs kept as cp1252 text, "[Command]" and then one
 // "name = command text" line per command, every line ended by CR LF. The
 // reader accepts more than the writer produces: everything before the first

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CCommandFileDlg: the command-file window (dialog 103). A modeless window of
 // the main window showing the command names of one file in order, with the
 // "Loop :" count of the players and a delete button. The list itself is a

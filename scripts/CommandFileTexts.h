@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The command-file window's fixed data (dialog 103): control identifiers,
 // texts (code page 1252), sizes and colours. The window builds itself from
 // these; no text or geometry lives in window code.

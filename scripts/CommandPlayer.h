@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The command players' stepping rules, without any window: which command
 // plays next, how the lap and repetition counts run down, and where each lap
 // starts again. The console's window and cardbench-run both drive them.

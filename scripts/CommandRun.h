@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // cardbench-run: plays a command file against one reader or several at once
 // without a window, for terminals and CI. The same command-file reader,
 // players, reader link, hex text, status words and exchange log as the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CLogFile: the exchange log. One file per established context, named from
 // the local day, month, hour and minute of opening ("06121405.log"), holding
 // a dated header and one record per logged exchange, as cp1252 text with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // cardbench-run: plays a command file against readers from a terminal or a
 // CI job (see RunUsage).
 #include <unistd.h>

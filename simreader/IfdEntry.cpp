@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The IFD handler entry points the daemon calls. They only find the reader of
 // a logical unit number and hand over to SimReader; nothing here may throw
 // into the daemon, which is C.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The simulated reader as a PIN pad: what the scripted user types on the
 // keypad, the secure PIN requests it reads (the part 10 verify and modify
 // structures and the maker's two shorter layouts), and the PIN formatted and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // What one simulated reader knows: the parsed scenario file. Plain data; the
 // reader behaviour (SimReader) acts on it and the parser (ScenarioParser)
 // fills it. Answer sequences carry their own position, so a copy of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Reads a scenario file into a Scenario. The file is hostile input: every
 // length is bounded, and the first fault stops the parse with one message of
 // the form "<file>:<line>: <what>".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 #include "SimReader.h"
 
 #include <PCSC/ifdhandler.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The behaviour of one simulated PIN-pad reader: card presence from a flag
 // file, power and resets, protocol choice, scripted APDU and control-code
 // answers, attributes, the part 10 feature list, and the call trace.

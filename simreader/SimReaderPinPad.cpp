@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The simulated reader's PIN pad: the secure PIN control codes take the PIN
 // from the scenario's keypad script, put it into the card command and answer
 // the card's status word, as a real PIN pad does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // GoogleTest main for window tests: widgets need a QApplication. The
 // console's tests build it with BENCHKIT_GUI_MAIN_CONSOLE (the kit's images
 // and colours, as the program starts); BENCHKIT_GUI_MAIN_STYLE names a style

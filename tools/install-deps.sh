@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-3-Clause
 # Installs the Debian 12 packages the kit builds, tests and runs with.
 set -eu
 if [ "$(id -u)" -ne 0 ]; then

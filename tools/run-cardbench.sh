@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-3-Clause
 # Sets up, builds and runs cardbench. With a smart-card reader attached
 # (a USB interface of the CCID class) it runs against the system's pcscd;
 # otherwise against a private pcscd holding the simulated PIN-pad reader.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-3-Clause
 # Sets up, builds and runs every test: first the core under AddressSanitizer
 # and UndefinedBehaviorSanitizer with the fuzzers (clang), then the whole kit
 # (unit, pcscd, hid and GUI tests). Exits non-zero when any test fails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Dialog units to pixels. The windows are laid out in the dialog units of
 // their templates; one x unit is a quarter of the dialog font's average
 // character width, one y unit an eighth of its character height. Used by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The icon push button and the drop-down icon button of the widget kit.
 #pragma once
 

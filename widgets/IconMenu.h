@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CIconMenu: a menu whose items carry a command number and may show a
 // 16-by-16 image beside their text. Items marked vendor are the ones that only
 // the kit maker's readers answer; they are greyed together.

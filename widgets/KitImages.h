@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The console's pictures, shipped as Qt resources (resources/cardbench/).
 #pragma once
 

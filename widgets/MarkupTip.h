@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CMarkupTip: the tooltip window of the widget kit for a set of widgets. Each
 // attached widget shows its markup text (TipMarkup.h) as rich text after the
 // initial delay and for the display time; the whole set is switched off and

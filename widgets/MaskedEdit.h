@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CMaskedEdit: the masked entry field of the widget kit. It keeps its text in
 // a CMaskData and handles every key itself: letters and digits fill the
 // positions in upper case, the cursor skips fixed literals, untyped positions

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The one message pump and the one delay of the console's windows. Long
 // actions (players, key polling, PIN exchanges) call them between steps to
 // keep every window alive and to pace themselves.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The kit's texts are code page 1252; Qt shows Unicode. Every window
 // converts through these two, never through a copy of its own.
 #pragma once

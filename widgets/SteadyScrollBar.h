@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CSteadyScrollBar: a scroll bar that redraws itself on a change of value
 // only when that change shows, that is when its slider lands on other
 // pixels or reaches or leaves an end. A list of a thousand entries that

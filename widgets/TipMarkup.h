@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The markup of the console's tooltip texts: a small HTML-like dialect whose
 // texts begin with the heading tag "<h0>". Turned here into the rich text the
 // tooltip window shows, or into plain text with the tags stripped.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The card list as the console uses it: the system list read and parsed
 // once (wanted under 20 ms), then one lookup per status-tree fill (wanted
 // under 5 us), for a card the list knows, one it does not, and one that only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The console's exchange path without its window and without the 10 ms pause
 // between commands, against a bare SCardTransmit loop on the same reader in
 // the same run. Needs the private pcscd and the simulated reader:

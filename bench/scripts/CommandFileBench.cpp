@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Loading and saving command files of 1,000 to 100,000 commands, as the
 // command-file window does: read the file, parse, sort; write it back
 // through a temporary file and a rename. Google Benchmark fits the growth.

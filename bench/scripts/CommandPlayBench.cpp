@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // A 1,000-command play through the console's window (PlayCommandFile: each
 // command one TransmitCommand with its 10 ms pace) against the simulated
 // reader, beside the least such a play can take: 1,000 times a 10 ms wait

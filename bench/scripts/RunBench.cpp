@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // cardbench-run over 1,000 commands against the simulated reader, beside a
 // bare SCardTransmit loop of the same commands and beside scriptor (Debian's
 // pcsc-tools) given the same commands, all in one run under a private pcscd

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // What the simulated reader costs pcscd: loading a scenario when a reader is
 // added, and answering a command with and without the trace.
 #include <benchmark/benchmark.h>

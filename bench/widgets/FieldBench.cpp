@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // What one step of a play costs the command field on the screen: a short
 // command put into the shown 260-group field, then the pump that paints it.
 // Two texts that differ in one group alternate, as the commands of a file do.

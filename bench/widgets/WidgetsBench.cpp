@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // What the pacing of the players costs: the 10 ms wait (how long it really
 // takes and how much processor it uses), the pump with nothing waiting, and
 // the mask work of a full command field.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Renders the programs' icons for the desktop's icon theme:
 //   DrawIcons <output folder>
 // writes <output folder>/hicolor/<N>x<N>/apps/<program>.png at the theme's

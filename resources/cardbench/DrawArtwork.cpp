@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Draws the console's pictures into the folder given on the command line.
 // The PNGs are committed; run this only to change them.
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Arbitrary answer frames for every command, in both policies. The input is:
 // feature report length selector, policy, EEPROM count, then answer frames
 // each preceded by its length (two bytes, little-endian, up to 600).

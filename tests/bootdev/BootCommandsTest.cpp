@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The commands' answer checks, the data packet's attempts, the image cut
 // into blocks, the boot check and the bounds on what the device claims.
 #include <cstring>

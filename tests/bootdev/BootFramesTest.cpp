@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The frames on the wire, byte for byte, as the device receives them.
 #include <functional>
 

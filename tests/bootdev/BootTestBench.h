@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Shared set-up of the boot interface tests: a simulated bus with one reader,
 // a BootDevice of either policy over it, and the loader's log captured.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Discovery, the two exchange policies, and the device coming and going.
 #include "BootTestBench.h"
 #include "bootdev/LoaderText.h"

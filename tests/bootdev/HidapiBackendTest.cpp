@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The production backend on whatever machine runs the tests: it must fail
 // safe on nodes that are not hidraw devices.
 #include <gtest/gtest.h>

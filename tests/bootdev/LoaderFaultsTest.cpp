@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The loader's side of the faults a scripted reader and hostile files found:
 // the version text it reads is bounded like the library's, a short answer is
 // a failed read, and only a regular file is an image.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The loader's sequences as its log shows them: the download across the
 // reader's restart, no reader, no file, a reader pulled out mid-way.
 #include "BootTestBench.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Feature report length from a report descriptor, as the HID class driver
 // counts it (longest feature report, plus the report id byte).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Any bytes as an ATR of exactly that size: the analysis and the acceptance
 // rules must stay inside the buffer and the text tables.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Any bytes as a card list: parsing and lookups stay inside their buffers
 // and bounds, whatever the file holds.
 #include <cstddef>

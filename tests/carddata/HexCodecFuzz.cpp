@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Any text through both parsers into exact-size buffers, and any bytes
 // through the spaced form and back.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Where a click leaves the cursor of a masked field: on the first untyped
 // position when it lies at or before the click, else on the clicked position.
 #include <gtest/gtest.h>

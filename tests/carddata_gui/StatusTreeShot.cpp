@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Shows the status tree for a few real-looking ATRs at the main window's
 // geometry (control 1039, 271 x 65 dialog units) and, beside each, fully
 // expanded, so people can look at it: statustree_shot [out.png]. With

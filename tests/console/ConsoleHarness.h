@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Drives CConsoleDlg the way a user does (clicks, menu commands, reader
 // choices) against the private pcscd, and records what the window asks of the
 // resource manager: a pass-through table on the PC/SC seam that logs each

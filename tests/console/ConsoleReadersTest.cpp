@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Establish and the reader list, against a private pcscd with no reader
 // (conf-none) or with twelve simulated readers (conf-twelve). The same
 // program runs under both; the reader count it finds picks the checks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Reader arrival and removal: the window re-lists its readers when a reader
 // comes or goes while a context is open and no card is connected, and the
 // watcher outlives a restart of pcscd. Readers come and go here by

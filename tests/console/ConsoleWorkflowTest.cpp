@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The connection workflow against the private pcscd with one simulated
 // reader ("Bench Sim Reader", a card offering T=0 then T=1).
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // console_screenshots <dir>: shows the main window and saves a picture of it
 // in each of its three states (no context, context established, card
 // connected), for people to look at. Run it on a display, beside a pcscd

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The APDU exchange, the response view, the exchange log and the status tree,
 // driven through the main window against a private pcscd with the simulated
 // "Exchange Sim Reader" (exchange.scn).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The console as a user meets it: the window is shown and driven by mouse
 // clicks at positions and by keys, against the private pcscd with one
 // simulated reader ("Bench Sim Reader", card ATR 3B 84 80 01 53 49 4D 31 63).

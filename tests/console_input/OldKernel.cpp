@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The program's uname reports a 4.19 kernel, as on an older Linux: the
 // console must take the same branch as everywhere (reader watcher, re-list
 // after a disconnect), whatever the kernel's version.

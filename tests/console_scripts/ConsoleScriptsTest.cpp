@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The command-file window and the command players, driven through the main
 // window with real clicks and keys against a private pcscd and the simulated
 // "Scripts Sim Reader" (scripts.scn). What went to the card is read from the

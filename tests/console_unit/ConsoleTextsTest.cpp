@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The console's tables: controls that the window cannot show, tooltips for
 // controls that do not exist, and the reader-list label of a reader whose
 // features were found.

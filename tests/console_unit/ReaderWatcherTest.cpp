@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CReaderWatcher against a scripted resource manager: when it reports, that
 // it goes on after the resource manager went away, and that Stop() ends a
 // wait that would otherwise last for ever.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Every entry of the attribute menu: its identifier or vendor tag, its form,
 // and a sample answer through that form, from tests/features/attributes.tsv.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The control-code tables, the feature-list parser, the selection table and
 // the dispatch order, against the tables under tests/features and the
 // platform's <reader.h>.

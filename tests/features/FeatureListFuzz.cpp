@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The feature-list parser against any answer a reader may give.
 #include <cstddef>
 #include <cstdint>

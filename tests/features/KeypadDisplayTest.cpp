@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The keypad and display rules without a window: the key loops' steps over
 // scripted key bytes, the display limits and wrap, the request layouts, the
 // property answers and the placement of a feature window.

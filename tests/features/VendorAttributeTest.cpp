@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The maker's vendor attribute read: the request bytes a reader receives and
 // the text taken from its answer, whatever the answer holds.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Control codes, the reader's features and its attributes through the main
 // window, against the private pcscd with the demo PIN pad and a plain reader
 // of another maker.

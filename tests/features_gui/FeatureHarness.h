@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Helpers for driving the console's control list and attribute menu the way
 // a user does, against the private pcscd with the demo PIN pad (reader 0)
 // and the plain reader (reader 1) of conf-features.

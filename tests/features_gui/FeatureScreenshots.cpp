@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // features_screenshots <dir>: connects to the first reader, opens each
 // keypad and display window from the control list and saves a picture of it
 // and of the whole screen, for people to look at. Run it on a display beside

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The keypad and display windows opened from the control list, against the
 // private pcscd with "Keypad Sim Reader" (keypad.scn), whose user's typing is
 // scripted. The key scripts are consumed in order: the tests of one program

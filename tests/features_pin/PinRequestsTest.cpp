@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The secure PIN request layouts, checked byte for byte against the documents'
 // examples and field by field against pcsc-lite's own structure definitions.
 #include <gtest/gtest.h>

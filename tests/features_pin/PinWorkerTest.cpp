@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The vendor PIN worker and the window thread's wait for it, over a scripted
 // resource manager whose control call takes its time like a PIN pad. Built
 // with ThreadSanitizer too (see CMakeLists.txt): the shared block must carry

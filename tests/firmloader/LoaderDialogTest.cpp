@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The loader's window over the simulated boot loader: each scenario clicks
 // as a user would and reads back the log list, the message boxes that
 // appeared and what the simulated reader received.

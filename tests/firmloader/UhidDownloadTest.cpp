@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The loader's whole road through the kernel: a virtual boot interface made
 // through /dev/uhid (the simulated boot loader answering the feature reports
 // the kernel hands over), found by the real hidapi backend, followed through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 /* Built against an installed readerctl (its header and pkg-config file) by
  * the install and package tests: calls the library in states whose status
  * word is documented, with no reader on the bus. */

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: BSD-3-Clause
 # pcscd-ctl.sh: changes the private pcscd of a with-private-pcscd.sh run from
 # inside that run (a test calls it through $PCSCD_CTL). Each command returns
 # once pcscd shows the change, or fails with one line after a timeout

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // A small PC/SC client for the test bench's scripts: waits until the private
 // pcscd answers with its readers, until a reader comes or goes, or until a
 // card is seen inserted or removed. Polls; never sleeps a fixed time.

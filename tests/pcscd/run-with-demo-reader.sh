@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: BSD-3-Clause
 # run-with-demo-reader.sh <build-dir> <program> [args...]
 #
 # Runs a program (the console) against the system's readers when the system's

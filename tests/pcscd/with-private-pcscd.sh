@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: BSD-3-Clause
 # with-private-pcscd.sh [--no-net] <conf-dir> <command> [args...]
 #
 # Runs <command> beside a pcscd of its own and returns the command's exit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The secure PIN windows and exchanges driven through the main window with
 // real clicks and typing, against a private pcscd whose simulated PIN pad
 // types the PIN itself (pin-gui.scn: one keypad script per exchange, in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The first secure PIN path a new user takes, against the demo PIN pad of the
 // run command: choose FEATURE_VERIFY_PIN_DIRECT, type the card's VERIFY
 // template, press "SCardControl"; the pad's user types the demo PIN.

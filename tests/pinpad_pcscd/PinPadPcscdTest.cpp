@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Secure PIN requests sent with SCardControl through a private pcscd reach the
 // simulated PIN pad, whose scripted user types the PIN (see pinpad.scn.in for
 // what is typed, operation by operation), and come back with the card's word.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The nine exports over the simulated boot loader: each test starts as a
 // freshly loaded library.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // A foreign program's view of the built library: it is loaded with dlopen
 // and all nine exports are called with hostile arguments (null pointers,
 // counts of 0 and 255, paths that are no image files, a 20,000-character

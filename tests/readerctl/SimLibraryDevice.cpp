@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The library's one BootDevice over a simulated bus holding one reader in
 // its boot loader, for the hostile-caller test of the built library: the
 // same exports and version script as libreaderctl.so, with a reader present

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 /* Loads the installed library as a foreign program would and checks its
  * answers on a machine without the reader. */
 #include <dlfcn.h>

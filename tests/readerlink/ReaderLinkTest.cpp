@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // CReaderLink against a scripted resource manager: the guards, the listing
 // and the transmit header, without any pcscd.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Helpers for tests that run under tests/pcscd/with-private-pcscd.sh: the
 // run's environment, the simulated reader's trace and card flags, and the
 // control script.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Listing twelve simulated readers through the link's ten-slot table.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // A resource manager with no reader at all.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The reader link against a real pcscd with one simulated reader
 // (scenarios/basic.scn): connect, transmit, status, control, attributes,
 // resets and card removal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Connecting in each share mode and protocol choice to cards that offer
 // T=0, T=1 or both (scenarios t0.scn, t1.scn, t0t1.scn): what pcscd
 // negotiates with the simulated reader and what the link remembers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Readers coming and going and the resource manager restarting, as the
 // console's reader watcher meets them (pcscd-ctl.sh add-reader, remove-reader,
 // restart, stop and start).

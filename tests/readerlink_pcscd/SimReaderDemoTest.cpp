@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The demo scenario presents itself as one of the maker's PIN-pad readers and
 // carries a card that answers a few useful commands.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // A faulty scenario makes the simulated reader refuse its reader with one log
 // line naming the file and line; pcscd keeps running and serves the others.
 #include <gtest/gtest.h>

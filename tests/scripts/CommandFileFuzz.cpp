@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Any bytes as a command file: parsed without reading outside the text, and
 // whatever was read survives a save and a second read unchanged.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The command-file reader and writer against hand-written files, the list's
 // pairing of names and texts, the atomic save and the command text as sent.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The players' stepping rules on a list of named commands, without a window:
 // which commands go out, in which order, how the counts run down and where
 // the selection is left.

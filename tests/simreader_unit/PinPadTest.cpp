@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The simulated PIN pad: the typed PIN formatted and inserted as the request
 // says (expected blocks written out by hand from the field meanings, e.g. the
 // well-known ISO 9564 format 2 block 24 12 34 FF...), the keypad scripts, and

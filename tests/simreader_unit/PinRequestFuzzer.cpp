@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Any bytes a PC/SC client sends with a secure PIN code are read, typed into
 // and inserted without a fault: the first byte picks the layout and the
 // user's keys, the rest is the request. An inserted command never outgrows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Any byte string given as a scenario file is parsed without a fault, and a
 // scenario that parses can be driven through every entry of the reader.
 #include <cstddef>

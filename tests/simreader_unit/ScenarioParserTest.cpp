@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Scenario files: what each line makes of the reader, and the one message a
 // faulty file gets.
 #include <gtest/gtest.h>

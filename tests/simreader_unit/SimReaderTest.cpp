@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The simulated reader's behaviour on a parsed scenario, without pcscd.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The core's tables and rules against the documents' tables (the files
 // beside this one): every status word, every TA1 byte, every result code,
 // the console's controls and tooltips, and both sides of each limit of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Reads the table files of tests/tables: the documents' tables written out
 // as data, so that the code is checked against them and not against its own
 // tables. One row a line, fields separated by tabs; '#' starts a comment

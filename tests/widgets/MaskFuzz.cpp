@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // Hostile text into the mask (stored command text, clipboard, keys) and the
 // tooltip markup: the field keeps its length and its literals whatever comes.
 #include <cstddef>

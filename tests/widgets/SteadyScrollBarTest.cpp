@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // The command list's scroll bar skips the repaints of value changes that do
 // not show. What the window shows must stay what a plain scroll bar shows.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-3-Clause
 // console_geometry: prints where the console's controls lie in its window,
 // one "id x y" line per control (the middle of the control, in pixels from
 // the top left of the window's client area), for the x11 smoke test to

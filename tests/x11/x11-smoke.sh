@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: BSD-3-Clause
 # x11-smoke.sh <build-dir> <source-dir>
 #
 # The user's first path through cardbench in a real X session: an Xvfb
