@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     features::FeatureTable table;
     table.Parse(data, size);
-    const std::size_t expected = (size < features::kControlAnswerSize ? size : features::kControlAnswerSize) / 6;
+    const std::size_t expected = (size < features::kFeatureListMaxSize ? size : features::kFeatureListMaxSize) / 6;
     if (table.Count() != expected) std::abort();
     bool polling = false;
     for (const features::FeatureEntry& e : table.m_featureList) {
