@@ -70,9 +70,12 @@ enum StatusTreeImage : int {
 };
 
 struct AtrTreeNode {
-    std::string text;  // code page 1252
+    std::string text;  // code page 1252, or UTF-8 when utf8 is set
     int image = kImageLine;
     std::vector<AtrTreeNode> children;
+    // Names from outside (the community card list) stay Unicode: code page
+    // 1252 cannot hold most of their letters.
+    bool utf8 = false;
 };
 
 // The status tree of an ATR: atrText at the root, then the groups "T0",

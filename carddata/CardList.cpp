@@ -138,7 +138,7 @@ void CCardList::Parse(std::string_view text) {
         } else if (indented) {
             if (state != State::kInEntry || line.size() > kCardListMaxLineLength) continue;
             if (entry.descriptionCount >= kCardListMaxDescriptions) continue;
-            m_descriptions.push_back(Utf8ToCp1252(Trim(line)));
+            m_descriptions.push_back(ValidUtf8(Trim(line)));
             ++entry.descriptionCount;
         } else {
             finish();
@@ -324,8 +324,7 @@ void SetSharedCardListPath(std::string path) { SharedList() = CCardList(std::mov
 bool CardNamesNode(CCardList& list, const std::uint8_t* atr, std::size_t length, AtrTreeNode& node) {
     if (!list.IsAvailable()) return false;
     node = AtrTreeNode{"Card names", kImageGroup, {}};
-    std::vector<std::string> names = list.Lookup(atr, length);
-    if (names.empty()) names.push_back("Not in the card list");
-    for (std::string& name : names) node.children.push_back({std::move(name), kImageLine, {}});
+    for (std::string& name : list.Lookup(atr, length)) node.children.push_back({std::move(name), kImageLine, {}, true});
+    if (node.children.empty()) node.children.push_back({"Not in the card list", kImageLine, {}});
     return true;
 }

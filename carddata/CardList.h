@@ -43,7 +43,8 @@ public:
     bool IsAvailable();
 
     // The descriptions of every entry whose pattern matches the whole ATR, in
-    // the list's order, each text once, code page 1252. Loads the list if not
+    // the list's order, each text once, UTF-8 as in the list (ill-formed bytes
+    // shown as U+FFFD). Loads the list if not
     // done yet; empty when unavailable or unknown.
     std::vector<std::string> Lookup(const std::uint8_t* atr, std::size_t length);
 
@@ -105,6 +106,6 @@ CCardList& SharedCardList();
 void SetSharedCardListPath(std::string path);
 
 // The status tree's "Card names" node for the ATR, with one line per
-// description, or a line saying that the list does not know the ATR. No node
-// (false) when the list is unavailable.
+// description (UTF-8 nodes), or a line saying that the list does not know the
+// ATR. No node (false) when the list is unavailable.
 bool CardNamesNode(CCardList& list, const std::uint8_t* atr, std::size_t length, AtrTreeNode& node);

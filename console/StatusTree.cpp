@@ -67,6 +67,8 @@ QPixmap DrawImage(int index) {
     return pixmap;
 }
 
+QString NodeText(const AtrTreeNode& node) { return node.utf8 ? Utf8ToQString(node.text) : ToQString(node.text); }
+
 }  // namespace
 
 CStatusTree::CStatusTree(QWidget* parent) : QTreeWidget(parent) {
@@ -98,7 +100,7 @@ QIcon CStatusTree::StatusImage(int index) {
 
 void CStatusTree::AddChildren(QTreeWidgetItem* parent, const AtrTreeNode& node) {
     for (const AtrTreeNode& child : node.children) {
-        auto* item = new QTreeWidgetItem(parent, QStringList(ToQString(child.text)));
+        auto* item = new QTreeWidgetItem(parent, QStringList(NodeText(child)));
         item->setIcon(0, StatusImage(child.image));
         item->setData(0, ImageRole, child.image);
         AddChildren(item, child);
@@ -107,7 +109,7 @@ void CStatusTree::AddChildren(QTreeWidgetItem* parent, const AtrTreeNode& node) 
 
 void CStatusTree::FillTree(const AtrTreeNode& root) {
     clear();
-    auto* rootItem = new QTreeWidgetItem(this, QStringList(ToQString(root.text)));
+    auto* rootItem = new QTreeWidgetItem(this, QStringList(NodeText(root)));
     rootItem->setIcon(0, StatusImage(root.image));
     rootItem->setData(0, ImageRole, root.image);
     AddChildren(rootItem, root);

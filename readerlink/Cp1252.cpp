@@ -81,6 +81,48 @@ std::string Utf8ToCp1252(std::string_view text, char replacement) {
     return out;
 }
 
+std::string ValidUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            out += text[i++];
+            continue;
+        }
+        // Trailing bytes and the range of the first one, which rules out
+        // overlong forms, surrogates and code points past U+10FFFF.
+        std::size_t extra = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            extra = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            extra = 2;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            extra = 3;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        }
+        std::size_t k = 1;
+        for (; extra > 0 && k <= extra && i + k < text.size(); ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if (next < low || next > high) break;
+            low = 0x80;
+            high = 0xBF;
+        }
+        if (extra > 0 && k == extra + 1) {
+            out.append(text.substr(i, k));
+        } else {
+            out += "\xEF\xBF\xBD";
+        }
+        i += k;
+    }
+    return out;
+}
+
 int CompareNoCase(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {

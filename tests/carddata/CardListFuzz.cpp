@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "carddata/CardList.h"
+#include "readerlink/Cp1252.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -22,8 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t length = 0; length <= lengths[i]; length += (length < 16 ? 1 : 7)) {
             const auto names = list.Lookup(atrs[i], length);
             if (names.size() > kCardListMaxMatches) std::abort();
+            // Names are well-formed UTF-8; an ill-formed byte grows into
+            // U+FFFD's three.
             for (const auto& name : names)
-                if (name.size() > kCardListMaxLineLength) std::abort();
+                if (name.size() > 3 * kCardListMaxLineLength || ValidUtf8(name) != name) std::abort();
         }
     }
     return 0;

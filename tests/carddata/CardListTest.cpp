@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CardList, SampleCounts) {
     CCardList list(kSample);
     ASSERT_TRUE(list.IsAvailable());
-    EXPECT_EQ(list.EntryCount(), 11u);
+    EXPECT_EQ(list.EntryCount(), 12u);
     // A non-digit, an odd digit count, an open set, an entry without description.
     EXPECT_EQ(list.SkippedCount(), 4u);
 }
@@ -145,9 +145,12 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"CommaSeparatedSet", "3B [1,3]0\n\tSet\n", "3B 30", {"Set"}, 1, 0},
         TextCase{"RegexAnchorRejected", "^3B 00$\n\tx\n", "3B 00", {}, 0, 1},
         TextCase{"NulInPattern", std::string("3B \0 00\n\tx\n", 11), "3B 00", {}, 0, 1},
-        // Descriptions are shown in code page 1252; what it lacks becomes '?'.
-        TextCase{"Utf8Description", "3B 00\n\tCarte \xC3\xA0 puce \xE2\x82\xAC \xE2\x86\x92 \xFF\n", "3B 00",
-                 {"Carte \xE0 puce \x80 ? ?"}, 1, 0},
+        // Descriptions stay Unicode, letters outside code page 1252 too; an
+        // ill-formed byte shows as U+FFFD and the entries after it are kept.
+        TextCase{"Utf8Description", "3B 00\n\tKarta \u0119 \u010C \u0131 \u20AC \u2192\n", "3B 00",
+                 {"Karta \u0119 \u010C \u0131 \u20AC \u2192"}, 1, 0},
+        TextCase{"IllFormedUtf8", "3B 00\n\tBad \xFF\xC4 byte\n\n3B 01 00\n\tNext\n", "3B 00",
+                 {"Bad \uFFFD\uFFFD byte"}, 2, 0},
         TextCase{"SkippedEntryTakesItsDescriptions", "3B 0G\n\tBad\n\tBad too\n3B 00\n\tGood\n", "3B 00", {"Good"},
                  1, 1}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -221,6 +221,10 @@ INSTANTIATE_TEST_SUITE_P(
                      {"Bench kit demo card (simulated reader)", "Demo family, any TCK"},
                      {"TCK required: T=1 offered", "TCK = 68, exclusive-or of T0 to TCK = 01: wrong, TCK should be 69",
                       "complete: 13 bytes announced, 13 present"}},
+        // Letters outside code page 1252 reach the tree unchanged; an
+        // ill-formed byte of the list shows as U+FFFD.
+        TypedAtrCase{"UnicodeNames", "3B024751", {"Karta polska: \u0119 \u010C \u0131", "Bad byte \uFFFD kept"},
+                     {"TCK not required: only T=0 offered", "TCK absent", "complete: 4 bytes announced, 4 present"}},
         TypedAtrCase{"TruncatedUnknown", "3B8880015441",
                      {"Not in the card list"},
                      {"TCK required: T=1 offered", "TCK absent although required",
