@@ -60,7 +60,14 @@ void ConsoleSession::ReportLogFailure(LogFailure failure) const {
 const ExchangeOutcome& ConsoleSession::Conclude(ExchangePath path, std::string_view operation, PcscResult result,
                                                 const std::uint8_t* answer, unsigned answerLength,
                                                 std::string_view value) {
-    m_outcome = ConcludeExchange(path, operation, m_commandText, result, answer, answerLength, Log(), value);
+    return ConcludeAs(m_commandText, path, operation, result, answer, answerLength, value);
+}
+
+const ExchangeOutcome& ConsoleSession::ConcludeAs(std::string_view command, ExchangePath path,
+                                                  std::string_view operation, PcscResult result,
+                                                  const std::uint8_t* answer, unsigned answerLength,
+                                                  std::string_view value) {
+    m_outcome = ConcludeExchange(path, operation, command, result, answer, answerLength, Log(), value);
     m_lastResult = result;
     ReportLogFailure(m_outcome.logFailure);
     if (m_outcome.showsResponse) {
@@ -111,7 +118,8 @@ void ConsoleSession::ReadStandardAttribute(std::uint32_t attrId, AttributeForm f
     const PcscResult result = m_reader.GetAttrib(attrId, answer.data(), &length);
     const std::string value =
         result == SCARD_S_SUCCESS ? FormatAttribute(form, answer.data(), answer.size(), length) : std::string();
-    Conclude(ExchangePath::StandardAttribute, "SCardGetAttrib", result, answer.data(), length, value);
+    ConcludeAs(StandardAttributeName(attrId), ExchangePath::StandardAttribute, "SCardGetAttrib", result,
+               answer.data(), length, value);
 }
 
 void ConsoleSession::ReadVendorAttribute(unsigned tag, AttributeForm form) {
@@ -129,8 +137,8 @@ void ConsoleSession::ReadVendorAttribute(unsigned tag, AttributeForm form) {
     }
     const std::size_t count = std::min<std::size_t>(returned, answer.size());
     const std::string value = FormatAttribute(form, answer.data(), answer.size(), count);
-    Conclude(ExchangePath::VendorAttribute, "SCardControl", SCARD_S_SUCCESS, answer.data(),
-             static_cast<unsigned>(count), value);
+    ConcludeAs(VendorAttributeName(tag), ExchangePath::VendorAttribute, "SCardControl", SCARD_S_SUCCESS,
+               answer.data(), static_cast<unsigned>(count), value);
 }
 
 bool ConsoleSession::ReadStatus() {

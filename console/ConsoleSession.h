@@ -79,6 +79,11 @@ public:
     const ExchangeOutcome& Conclude(ExchangePath path, std::string_view operation, PcscResult result,
                                     const std::uint8_t* answer, unsigned answerLength, std::string_view value = {});
     const ExchangeOutcome& LastOutcome() const { return m_outcome; }
+    // The same with a command text of the exchange's own (an attribute read
+    // names the attribute, not the command field).
+    const ExchangeOutcome& ConcludeAs(std::string_view command, ExchangePath path, std::string_view operation,
+                                      PcscResult result, const std::uint8_t* answer, unsigned answerLength,
+                                      std::string_view value = {});
 
     // The APDU of a command text ("SCardTransmit").
     const ExchangeOutcome& Transmit(std::string_view commandText);

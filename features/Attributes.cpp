@@ -63,6 +63,30 @@ std::optional<VendorAttribute> FindVendorAttribute(int command) {
     return std::nullopt;
 }
 
+namespace {
+
+std::string Hex32(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+}  // namespace
+
+std::string StandardAttributeName(std::uint32_t id) {
+    for (const StandardAttribute& a : kStandard) {
+        if (a.id == id) return std::string(a.entry);
+    }
+    return Hex32(id);
+}
+
+std::string VendorAttributeName(unsigned tag) {
+    for (const VendorAttribute& a : kVendor) {
+        if (a.tag == tag) return std::string(a.entry);
+    }
+    return Hex32(0x00070000u + tag);
+}
+
 std::size_t StandardAnswerSize() { return MAX_BUFFER_SIZE; }
 
 std::string FormatAttribute(AttributeForm form, const std::uint8_t* buffer, std::size_t size,

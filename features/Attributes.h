@@ -33,6 +33,12 @@ std::span<const VendorAttribute> VendorAttributes();
 std::optional<StandardAttribute> FindStandardAttribute(int command);
 std::optional<VendorAttribute> FindVendorAttribute(int command);
 
+// What an attribute read's log record names as its command: the menu entry
+// that reads it, or, for one outside the menu, the identifier (standard) or
+// the request value (vendor) as 0x%08X.
+std::string StandardAttributeName(std::uint32_t id);
+std::string VendorAttributeName(unsigned tag);
+
 // pcsc-lite refuses SCardGetAttrib buffers larger than its MAX_BUFFER_SIZE
 // before asking the reader, so a standard read offers at most this.
 std::size_t StandardAnswerSize();

@@ -6,6 +6,7 @@
 
 #include <PCSC/reader.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -75,6 +76,11 @@ const PcscApi kScripted = {Establish, Release, List, Connect, Reconnect, Disconn
 
 constexpr auto kRemoved = static_cast<LONG>(SCARD_W_REMOVED_CARD);
 
+std::string LogText(ConsoleSession& session) {
+    std::ifstream in(session.Log()->FileName(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 class ConsoleSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -93,7 +99,9 @@ protected:
     std::vector<LogFailure> reported;
 };
 
-TEST_F(ConsoleSessionTest, EachExchangeShowsKeepsAndSends) {
+// Each exchange's record is read back from the log: an attribute read names
+// the attribute, never the command field's last text with its blank positions.
+TEST_F(ConsoleSessionTest, EachExchangeShowsKeepsSendsAndLogs) {
     using Step = std::function<void(ConsoleSession&)>;
     struct Case {
         const char* name;
@@ -104,28 +112,56 @@ TEST_F(ConsoleSessionTest, EachExchangeShowsKeepsAndSends) {
         std::string status;    // the status text afterwards, when the step keeps its own
         unsigned stored;       // bytes in the store (it starts with 1)
         std::vector<std::uint8_t> sent;
+        std::string record;    // operation, command and answer lines
     };
     const Step transmit = [](ConsoleSession& s) { s.Transmit("00 A4 "); };
     const Step control = [](ConsoleSession& s) { s.SendControl("01 02 "); };
     const Step attribute = [](ConsoleSession& s) { s.ReadStandardAttribute(0x00010100, features::AttributeForm::Text); };
     const Step vendor = [](ConsoleSession& s) { s.ReadVendorAttribute(400, features::AttributeForm::Text); };
+    const Step unlisted = [](ConsoleSession& s) { s.ReadStandardAttribute(0x7A007A00, features::AttributeForm::Hex); };
+    const Step unlistedVendor = [](ConsoleSession& s) { s.ReadVendorAttribute(0x1FF, features::AttributeForm::Hex); };
     const std::string removed = "The card has been removed so that further communication is not possible.";
-    const std::vector<Case> cases = {
-        {"transmit", SCARD_S_SUCCESS, {0x61, 0x90, 0x00}, transmit, "61 90 00 ", "", 3, {0x00, 0xA4}},
-        {"transmit failure", kRemoved, {}, transmit, "xx xx xx xx xx", "", 0, {0x00, 0xA4}},
-        {"control", SCARD_S_SUCCESS, {0x90, 0x00}, control, "90 00 ", "", 2, {0x01, 0x02}},
-        {"control failure", kRemoved, {}, control, "xx xx xx xx xx", "", 0, {0x01, 0x02}},
-        {"attribute", SCARD_S_SUCCESS, {'A', 'B', 0}, attribute, "", "AB", 1, {}},
-        {"attribute failure", kRemoved, {}, attribute, "xx xx xx xx xx", "", 1, {}},
-        {"vendor attribute", SCARD_S_SUCCESS, {'T', 'A', 'V', 0}, vendor, "old", "TAV", 4, {0x90, 0x01, 0x07, 0x00}},
-        // Other makers' readers: the reader's name stands in, and the read counts as done.
-        {"vendor attribute refused", kRemoved, {}, vendor, "old", "Sim Reader", 0, {0x90, 0x01, 0x07, 0x00}},
+    auto record = [](std::string operation, std::string command, std::string answer) {
+        return "[Command]\r\n" + operation + "\r\n" + command + "\r\n[Answer]\r\n" + answer + "\r\n";
     };
+    const std::vector<Case> cases = {
+        {"transmit", SCARD_S_SUCCESS, {0x61, 0x90, 0x00}, transmit, "61 90 00 ", "", 3, {0x00, 0xA4},
+         record("SCardTransmit", "00 A4 ", "61 90 00 ")},
+        {"transmit failure", kRemoved, {}, transmit, "xx xx xx xx xx", "", 0, {0x00, 0xA4},
+         record("SCardTransmit", "00 A4 ", "xx xx xx xx xx")},
+        {"control", SCARD_S_SUCCESS, {0x90, 0x00}, control, "90 00 ", "", 2, {0x01, 0x02},
+         record("SCardControl", "01 02 ", "90 00 ")},
+        {"control failure", kRemoved, {}, control, "xx xx xx xx xx", "", 0, {0x01, 0x02},
+         record("SCardControl", "01 02 ", removed)},
+        {"attribute", SCARD_S_SUCCESS, {'A', 'B', 0}, attribute, "", "AB", 1, {},
+         record("SCardGetAttrib", "Vendor Name", "AB")},
+        {"attribute failure", kRemoved, {}, attribute, "xx xx xx xx xx", "", 1, {},
+         record("SCardGetAttrib", "Vendor Name", removed)},
+        {"attribute outside the menu", SCARD_S_SUCCESS, {0x01}, unlisted, "", "01 ", 1, {},
+         record("SCardGetAttrib", "0x7A007A00", "01 ")},
+        {"vendor attribute", SCARD_S_SUCCESS, {'T', 'A', 'V', 0}, vendor, "old", "TAV", 4, {0x90, 0x01, 0x07, 0x00},
+         record("SCardControl", "Manufacturer Name", "TAV")},
+        // Other makers' readers: the reader's name stands in, and the read counts as done.
+        {"vendor attribute refused", kRemoved, {}, vendor, "old", "Sim Reader", 0, {0x90, 0x01, 0x07, 0x00},
+         record("SCardControl", "Manufacturer Name", "Sim Reader")},
+        {"vendor attribute outside the menu", SCARD_S_SUCCESS, {0x02}, unlistedVendor, "old", "02 ", 1,
+         {0xFF, 0x01, 0x07, 0x00}, record("SCardControl", "0x000701FF", "02 ")},
+    };
+    char pattern[] = "/tmp/session-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    session.SetLogEnabled(true);
+    session.Log()->SetDirectory(pattern);
+    session.OpenLog();
+    std::size_t logged = LogText(session).size();
+    // The command field's text as an exchange reads it: typed groups, then blank positions.
+    std::string fieldText = "00 B0 00 00 10";
+    fieldText.resize(260 * 3 - 1, ' ');
     for (const Case& c : cases) {
         const std::uint8_t one = 0x55;
         session.StoreResponse(&one, 1);
         session.SetResponseText("old");
         session.SetStatusText("");
+        session.SetCommandText(fieldText);
         g.result = c.result;
         g.answer = c.answer;
         g.sent.clear();
@@ -139,7 +175,12 @@ TEST_F(ConsoleSessionTest, EachExchangeShowsKeepsAndSends) {
         }
         EXPECT_EQ(session.ResponseLength(), c.stored) << c.name;
         EXPECT_EQ(g.sent, c.sent) << c.name;
+        const std::string text = LogText(session);
+        EXPECT_EQ(text.substr(std::min(logged, text.size())), c.record) << c.name;
+        logged = text.size();
     }
+    session.CloseLog();
+    std::filesystem::remove_all(pattern);
     EXPECT_TRUE(reported.empty());
 }
 
@@ -167,8 +208,7 @@ TEST_F(ConsoleSessionTest, StatusKeepsTheAtrAndItsRecord) {
     session.SetCommandText("01 02 ");
     session.SendControl("01 02 ");
     session.CloseLog();
-    std::ifstream in(session.Log()->FileName(), std::ios::binary);
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string text = LogText(session);
     EXPECT_NE(text.find("[Command]\r\nSCardStatus Request\r\n[Answer]\r\n3B 02 14\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("[Command]\r\nSCardControl\r\n01 02 \r\n[Answer]\r\n3B 02 14 \r\n"), std::string::npos)
         << text;
