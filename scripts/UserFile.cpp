@@ -9,11 +9,12 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "scripts/FileAccess.h"
+
 namespace {
 
 // A chain longer than this is a loop; the kernel gives up sooner.
 constexpr int kMaxLinks = 40;
-constexpr mode_t kNewFileMode = 0644;
 
 // Closes a descriptor on every way out.
 class Fd {
@@ -183,26 +184,16 @@ LogFailure RewriteUserFile(const std::string& path, std::string_view bytes) {
         if (!MayWrite(target, old)) return LogFailure::AccessDenied;
     }
 
-    std::string temp = target + ".XXXXXX";
-    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (!fd.Valid()) {
-        const int error = errno;
+    CTempTwin twin;
+    if (const int error = twin.Create(target); error != 0) {
         // The folder takes no new file (or no longer name): the file itself may still be writable.
         if (exists && (error == EACCES || error == EPERM || error == ENAMETOOLONG)) return RewriteInPlace(target, bytes);
         return LogFailureFromErrno(error);
     }
-    int error = 0;
-    if (exists) {
-        // The owner first: changing it clears the set-id bits that the mode then restores.
-        if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0) (void)::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid);
-    }
-    if (::fchmod(fd.Get(), exists ? (old.st_mode & 07777) : kNewFileMode) != 0) error = errno;
-    if (error == 0) error = WriteAllAt(fd.Get(), bytes, 0);
-    if (error == 0 && ::fsync(fd.Get()) != 0) error = errno;
-    if (const int closed = fd.Close(); error == 0) error = closed;
-    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
+    int error = twin.KeepAttributes(exists ? &old : nullptr, true);
+    if (error == 0) error = twin.Commit(bytes);
     if (error != 0) {
-        ::unlink(temp.c_str());
+        twin.Discard();
         return LogFailureFromErrno(error);
     }
     // The rename itself reaches the disk with its folder.
