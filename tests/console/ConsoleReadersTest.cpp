@@ -98,7 +98,8 @@ TEST(ConsoleReaders, AReaderWithoutTheMakersCodeIsJudgedByItsName) {
     const QStringList logs = QDir(dir.path()).entryList({"*.log"}, QDir::Files);
     ASSERT_EQ(logs.size(), 1);
     const std::string log = bench::ReadFile(dir.filePath(logs.first()).toStdString());
-    EXPECT_NE(log.find("[Command]\r\nSCardControl\r\n\r\n[Answer]\r\n" + fourth + "\r\n"), std::string::npos)
+    EXPECT_NE(log.find("[Command]\r\nSCardControl\r\nManufacturer Name\r\n[Answer]\r\n" + fourth + "\r\n"),
+              std::string::npos)
         << log;
 }
 

@@ -227,10 +227,11 @@ TEST_F(ConsoleExchange, LogHoldsEveryExchangeByteForByte) {
                                   std::regex(R"(^Date : \d\d/\d\d/\d{4}\r\nHour : \d\d/\d\d/\d\d\r\n)")))
         << log.substr(0, 60);
     // Connect reads the reader's manufacturer name after the status step;
-    // no command had been read from the field yet.
+    // its record names the attribute. An APDU's record holds the command
+    // field's whole text.
     EXPECT_EQ(log.substr(header.length()),
               "[Command]\r\nSCardStatus Request\r\n[Answer]\r\n3B E2 00 00 81 31 20 45 01 02 34\r\n"
-              "[Command]\r\nSCardControl\r\n\r\n[Answer]\r\nTAV Bench Readers\r\n"
+              "[Command]\r\nSCardControl\r\nManufacturer Name\r\n[Answer]\r\nTAV Bench Readers\r\n"
               "[Command]\r\nSCardTransmit\r\n" + FieldText("00 A4 04 00") + "\r\n[Answer]\r\n90 00 \r\n"
               "[Command]\r\nSCardTransmit\r\n" + FieldText("80 CA 00 00") + "\r\n[Answer]\r\n61 10 \r\n"
               "[Command]\r\nSCardTransmit\r\n" + FieldText("00 B0 00 00 02") +
