@@ -172,12 +172,6 @@ private:
     void CloseAllFeatureWindows();
     void DestroyFeatureWindows();
     // The PIN windows and exchanges (ConsolePin.cpp).
-    void OpenVerifyPinWindow();
-    void OpenModifyPinWindow();
-    int VerifyPinVendor();
-    int ModifyPinVendor();
-    int VerifyPinPcscV2(DWORD code);
-    int ModifyPinPcscV2(DWORD code);
     CPinExchange& PinExchange();
     bool PinExchangeBusy() const;  // a vendor PIN exchange waits for its worker
     void RunKeyLoop(std::uint8_t entries, std::uint8_t validation, const std::uint8_t* maxExtra);
@@ -248,8 +242,6 @@ private:
 
     // The windows one selection opened.
     bool m_featureWindowOpen = false;
-    QPointer<QWidget> m_verifyPinWindow;
-    QPointer<QWidget> m_modifyPinWindow;
     QPointer<QWidget> m_keyHistoryWindow;       // "Get Key Pressed"
     QPointer<QWidget> m_getKeyPressedWindow;    // "GetKey"
     QPointer<QWidget> m_getKeyWindow;           // "GET KEY"
@@ -257,7 +249,7 @@ private:
     QPointer<QWidget> m_displayPropertiesWindow;
     QPointer<QWidget> m_pinPropertiesWindow;
     QPointer<QWidget> m_speMessageWindow;
-    std::unique_ptr<CPinExchange> m_pinExchange;  // declared after m_session: ends before the link does
+    std::unique_ptr<CPinExchange> m_pinExchange;  // the PIN windows and worker; declared after m_session: ends before it
 
     unsigned m_logFailuresShown = 0;  // one bit per LogFailure cause
     std::unique_ptr<CReaderWatcher> m_hDevNotify;  // the reader-arrival registration

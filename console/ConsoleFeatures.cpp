@@ -11,6 +11,7 @@
 
 #include "carddata/HexCodec.h"
 #include "console/ConsoleDlg.h"
+#include "console/PinExchange.h"
 #include "console/ConsoleTexts.h"
 #include "widgets/QtText.h"
 #include "features/VendorAttribute.h"
@@ -94,16 +95,16 @@ void CConsoleDlg::OnControlButton() {
     if (PinExchangeBusy()) return;  // one exchange at a time on the link
     switch (DispatchControl(m_session.ControlCode(), m_session.Features())) {
     case ControlPath::VendorVerifyPin:
-        VerifyPinVendor();
+        PinExchange().VerifyPinVendor();
         break;
     case ControlPath::VendorModifyPin:
-        ModifyPinVendor();
+        PinExchange().ModifyPinVendor();
         break;
     case ControlPath::PcscVerifyPin:
-        VerifyPinPcscV2(m_session.ControlCode());
+        PinExchange().VerifyPinPcscV2(m_session.ControlCode());
         break;
     case ControlPath::PcscModifyPin:
-        ModifyPinPcscV2(m_session.ControlCode());
+        PinExchange().ModifyPinPcscV2(m_session.ControlCode());
         break;
     case ControlPath::Generic:
         SendControlCommand();

@@ -23,7 +23,7 @@
 #include "widgets/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "scripts/CommandFileDlg.h"
-#include "features/PinExchange.h"
+#include "console/PinExchange.h"
 #include "features/PinRequests.h"
 #include "readerlink/ResultText.h"
 #include "widgets/MarkupTip.h"
@@ -227,7 +227,10 @@ void CConsoleDlg::CloseWindow() {
     m_closing = true;
     ReleaseFeatureList();
     CloseAllFeatureWindows();
-    m_session.Link().ReleaseContext();  // ends a card connection too; the result is not shown
+    // Ends a card connection too; the result is not shown. A PIN worker the
+    // reader never answered still holds the context: the release would wait
+    // for it, and the program's end lets the resource manager drop both.
+    if (!m_pinExchange || !m_pinExchange->WorkerLeftBehind()) m_session.Link().ReleaseContext();
     if (m_tray) m_tray->hide();
     if (m_hDevNotify) m_hDevNotify->Stop();
     m_session.CloseAnyLog();
