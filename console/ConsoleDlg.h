@@ -125,7 +125,6 @@ private:
     void OnConnect();
     void OnColdReset();
     void OnWarmReset();
-    void Reset(DWORD initialization);
     void OnDisconnect();
     void OnReleaseContext();
     void OnSelectReader(int index);
@@ -139,19 +138,19 @@ private:
     void OnCommandChanged();
     void OnReadersChanged();
     void ShowConnectState(DWORD protocols);
-    void RefreshReaderList();
-    void FillReaderList();
-    void RelabelReaderList();
+    // Shows what a step of the workflow did: the reader list, the control
+    // changes, the options and the status.
+    void ShowConnection(const ConnectionOutcome& outcome);
+    void ShowReleased(const ConnectionOutcome& outcome);
+    void FillReaderList(const ConnectionOutcome& outcome);
     void RegisterDeviceNotification();
     bool ContextEstablished() const;
 
     // Steps of connect that other parts of the console provide.
     void ReleaseFeatureList();
+    // The fixed controls and the reader's features; the code "SCardControl"
+    // sends becomes that of the entry the list shows.
     void FillControlList();
-    bool DiscoverFeatures();  // true when the reader's features were found
-    void TakeShownControl();  // m_controlCode becomes the code of the entry the list shows
-    // Reads a vendor attribute in its text form into the status line.
-    void ReadVendorAttribute(unsigned tag, features::AttributeForm form = features::AttributeForm::Text);
 
     // Control codes, reader features and attributes (ConsoleFeatures.cpp).
     void OnControlSelected(int index);
@@ -159,6 +158,7 @@ private:
     void CloseFeatureWindows();
     void ClearExchangeFields();
     void ReadStandardAttribute(std::uint32_t attrId, features::AttributeForm form);
+    void ReadVendorAttribute(unsigned tag, features::AttributeForm form);
     // The feature windows (ConsoleFeatureWindows.cpp): each opener binds its
     // window to the reader link and the code it is given.
     void OpenFeatureWindow(features::FeatureWindow window, DWORD code);
@@ -177,7 +177,6 @@ private:
     void RunKeyLoop(std::uint8_t entries, std::uint8_t validation, const std::uint8_t* maxExtra);
 
     // Exchange log (ConsoleExchange.cpp): opened at Establish, closed at Release.
-    void OpenLogFile();
     void OnLogFailure(LogFailure failure);
     // A box for the first failure of each cause since the log was opened; a
     // long play on a failing log opens one, not one per record.
@@ -185,7 +184,7 @@ private:
 
     // Card status (ConsoleStatus.cpp).
     void OnStatus();
-    void FillStatusTree();
+    void ShowStatus(const StatusOutcome& outcome);
 
     // Exchange (ConsoleExchange.cpp).
     void OnTransmitButton();

@@ -42,23 +42,12 @@ void CConsoleDlg::FillControlList() {
     const QSignalBlocker quiet(list);
     list->clear();
     for (const FixedControl& fixed : FixedControls()) InsertSorted(list, std::string(fixed.text));
-    // Shown only: m_session.ControlCode() changes with a user's choice alone.
     list->setCurrentIndex(0);
-}
-
-bool CConsoleDlg::DiscoverFeatures() {
-    if (!m_session.DiscoverFeatures()) return false;
-    auto* list = qobject_cast<QComboBox*>(Control(IDC_CONTROL_CODES));
-    const QSignalBlocker quiet(list);
+    // The reader's features, none when their discovery failed.
     for (const FeatureEntry& entry : m_session.Features().m_featureList) InsertSorted(list, FeatureName(entry.tag));
-    return true;
-}
-
-void CConsoleDlg::TakeShownControl() {
     // What the list shows is what "SCardControl" sends: a code chosen for
     // the previous reader (a feature code of its own, say) must not reach
     // this one.
-    const auto* list = qobject_cast<QComboBox*>(Control(IDC_CONTROL_CODES));
     const Selection shown = SelectControl(FromQString(list->currentText()), m_session.Features());
     if (shown.setsCode) m_session.SetControlCode(shown.code);
 }

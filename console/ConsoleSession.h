@@ -12,9 +12,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "console/ConsoleConnection.h"
 #include "features/Attributes.h"
 #include "features/ControlCodes.h"
 #include "readerlink/ReaderLink.h"
@@ -113,6 +115,28 @@ public:
     DWORD ControlCode() const { return m_controlCode; }
     void SetControlCode(DWORD code) { m_controlCode = code; }
 
+    // The connection workflow, one operation per button; each stores its
+    // results in the last result and says what the window shows.
+    // "SCardEstablishContext": a context, the reader list, the log opened.
+    ConnectionOutcome Establish();
+    // A new context and a new reader list (a reader came or went, or after
+    // a disconnect).
+    ConnectionOutcome RefreshReaders();
+    // "SCardConnect" to the selected reader; shownReader is the reader
+    // list's selected entry as shown, which the features relabel.
+    ConnectionOutcome Connect(std::string_view shownReader);
+    // "Cold Reset" (SCARD_UNPOWER_CARD) or "Warm Reset" (SCARD_RESET_CARD).
+    ConnectionOutcome Reset(DWORD initialization);
+    // "SCardStatus": the ATR read and recorded; a failure means the card is gone.
+    StatusOutcome Status();
+    // "SCardDisconnect"; reList: the reader list follows arrivals again.
+    ConnectionOutcome Disconnect(bool reList);
+    // "SCardReleaseContext".
+    ConnectionOutcome Release();
+    // A reader chosen in the list; unless a connect is possible there, the
+    // context is released first (the outcome then is the release's).
+    std::optional<ConnectionOutcome> ChooseReader(int slot, bool connectable);
+
     // Connection options and the chosen reader.
     DWORD ShareMode() const { return m_shareMode; }
     void SetShareMode(DWORD mode) { m_shareMode = mode; }
@@ -126,6 +150,9 @@ public:
     void SetFollowDeviceChanges(bool follow) { m_followDeviceChanges = follow; }
 
 private:
+    // Sets the reader limit and lists the readers into the outcome.
+    void ListReaders(ConnectionOutcome& outcome);
+
     LogFailureReport m_reportLogFailure;
     CReaderLink m_reader;
     CLogFile m_logFile;

@@ -44,13 +44,7 @@ protected:
         fs::current_path(m_oldDir);
         fs::remove_all(m_dir);
     }
-    void ConnectTo(int reader) {
-        Click(dlg, IDC_ESTABLISH);
-        ASSERT_EQ(StateMismatches(dlg, WindowState::ContextEstablished), "") << StatusLine(dlg);
-        ChooseReader(dlg, reader);
-        Click(dlg, IDC_CONNECT);
-        ASSERT_EQ(StateMismatches(dlg, WindowState::CardConnected), "") << StatusLine(dlg);
-    }
+    void ConnectTo(int reader) { EstablishAndConnect(dlg, reader); }
     // The status line after choosing an attribute menu entry.
     std::string ReadAttribute(int command) {
         emit qobject_cast<QToolButton*>(dlg.Control(IDC_ATTRIBUTES))->menu()->aboutToShow();

@@ -59,11 +59,7 @@ protected:
         fs::current_path(m_dir);
         dlg.OnSysCommand(IDM_USE_LOG_FILE);
         dlg.show();
-        Click(dlg, IDC_ESTABLISH);
-        ASSERT_EQ(StateMismatches(dlg, WindowState::ContextEstablished), "") << StatusLine(dlg);
-        ChooseReader(dlg, 0);
-        Click(dlg, IDC_CONNECT);
-        ASSERT_EQ(StateMismatches(dlg, WindowState::CardConnected), "") << StatusLine(dlg);
+        ASSERT_NO_FATAL_FAILURE(EstablishAndConnect(dlg));
         trace.Mark();
     }
     void TearDown() override {
