@@ -70,8 +70,12 @@ public:
     void SetLogEnabled(bool enabled) { m_logEnabled = enabled; }
     void OpenLog();
     void CloseLog();
-    // Closes a log left open, whatever logging says now (the window is closing).
-    void CloseAnyLog();
+    // The window closes: the context goes, a card connection with it (the
+    // result is not shown), and a log left open is closed whatever logging
+    // says now. A context a PIN worker still holds (the reader never
+    // answered) is left to the program's end: its release would wait for the
+    // worker, and the resource manager drops both when the program ends.
+    void EndAtClose(bool contextHeldByWorker);
     CLogFile* Log() { return m_logEnabled ? &m_logFile : nullptr; }
     void ReportLogFailure(LogFailure failure) const;
 

@@ -227,13 +227,9 @@ void CConsoleDlg::CloseWindow() {
     m_closing = true;
     ReleaseFeatureList();
     CloseAllFeatureWindows();
-    // Ends a card connection too; the result is not shown. A PIN worker the
-    // reader never answered still holds the context: the release would wait
-    // for it, and the program's end lets the resource manager drop both.
-    if (!m_pinExchange || !m_pinExchange->WorkerLeftBehind()) m_session.Link().ReleaseContext();
+    m_session.EndAtClose(m_pinExchange && m_pinExchange->WorkerLeftBehind());
     if (m_tray) m_tray->hide();
     if (m_hDevNotify) m_hDevNotify->Stop();
-    m_session.CloseAnyLog();
     DestroyCommandFileWindow();
     QDialog::reject();
 }
