@@ -92,6 +92,9 @@ void CConsoleDlg::OnConnect() {
         FillControlList();
     }
     ShowConnection(outcome);
+    // The emptied field is a change of the field, seen with the card now
+    // connected: "SCardControl" sends the shown entry with no input bytes.
+    if (outcome.succeeded) OnCommandChanged();
     RefreshWindow();
 }
 

@@ -141,7 +141,7 @@ const Expectation kStateTable[] = {
     {IDC_DISCONNECT, "SCardDisconnect", {0, 0, 1}, {1, 1, 1}},
     {IDC_TRANSMIT, "SCardTransmit", {0, 0, 0}, {1, 1, 1}},
     {IDC_PLAY_COMMANDS, "Play Commands", {0, 0, 0}, {1, 1, 1}},
-    {IDC_CONTROL, "SCardControl", {0, 0, 0}, {1, 1, 1}},
+    {IDC_CONTROL, "SCardControl", {0, 0, -1}, {1, 1, 1}},  // connected: follows the field and the list
     {IDC_ADD_COMMAND, "add command", {0, 0, 0}, {0, 0, 1}},
     {IDC_EXIT, "Exit", {1, 1, 1}, {1, 1, 1}},
     {IDC_READER_LIST, "reader list", {-1, -1, -1}, {-1, 1, 1}},
