@@ -128,23 +128,18 @@ void CConsoleDlg::OnSelectReader(int index) {
     if (const auto released = m_session.ChooseReader(index, IsEnabled(IDC_CONNECT))) ShowReleased(*released);
 }
 
-void CConsoleDlg::OnShareExclusive() {
-    m_session.SetShareMode(SCARD_SHARE_EXCLUSIVE);
-    m_shareShared->setChecked(false);
+void CConsoleDlg::ShareCard(DWORD mode, QCheckBox* otherMode) {
+    m_session.SetShareMode(mode);
+    otherMode->setChecked(false);
     m_shareDirect->setChecked(false);
     m_session.SetPreferredProtocols(kBothProtocols);
     m_protocolT0->setChecked(true);
     m_protocolT1->setChecked(true);
 }
 
-void CConsoleDlg::OnShareShared() {
-    m_session.SetShareMode(SCARD_SHARE_SHARED);
-    m_shareExclusive->setChecked(false);
-    m_shareDirect->setChecked(false);
-    m_session.SetPreferredProtocols(kBothProtocols);
-    m_protocolT0->setChecked(true);
-    m_protocolT1->setChecked(true);
-}
+void CConsoleDlg::OnShareExclusive() { ShareCard(SCARD_SHARE_EXCLUSIVE, m_shareShared); }
+
+void CConsoleDlg::OnShareShared() { ShareCard(SCARD_SHARE_SHARED, m_shareExclusive); }
 
 void CConsoleDlg::OnShareDirect() {
     m_session.SetShareMode(SCARD_SHARE_DIRECT);

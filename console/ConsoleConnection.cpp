@@ -17,8 +17,8 @@ void ConsoleSession::ListReaders(ConnectionOutcome& outcome) {
     outcome.selectedReader = m_selectedReader;
     m_lastResult = m_reader.ListReaders(nullptr);
     outcome.result = m_lastResult;
-    if (m_lastResult != SCARD_S_SUCCESS) return;
-    for (int slot = 0; slot < m_reader.GetReaderCount(); ++slot) outcome.readers.emplace_back(m_reader.ReaderName(slot));
+    m_listedReaders = m_lastResult == SCARD_S_SUCCESS ? m_reader.GetReaderCount() : 0;
+    for (int slot = 0; slot < m_listedReaders; ++slot) outcome.readers.emplace_back(m_reader.ReaderName(slot));
 }
 
 ConnectionOutcome ConsoleSession::Establish() {
@@ -73,7 +73,7 @@ ConnectionOutcome ConsoleSession::Connect(std::string_view shownReader) {
         // discovery leaves the list as it is.
         outcome.listsReaders = true;
         outcome.selectedReader = m_selectedReader;
-        for (int slot = 0; slot < m_reader.GetReaderCount(); ++slot) {
+        for (int slot = 0; slot < m_listedReaders; ++slot) {
             const std::string name = m_reader.ReaderName(slot);
             outcome.readers.push_back(name == shownReader ? console::ReaderWithFeatures(name, m_featureCount) : name);
         }

@@ -131,6 +131,9 @@ private:
     void OnShareExclusive();
     void OnShareShared();
     void OnShareDirect();
+    // Exclusive or shared: the other card-sharing box and direct are unchecked
+    // and both protocols offered again.
+    void ShareCard(DWORD mode, QCheckBox* otherMode);
     void OnProtocolT0();
     void OnProtocolT1();
     void OnOptimal();

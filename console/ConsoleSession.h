@@ -179,6 +179,9 @@ private:
     DWORD m_shareMode = SCARD_SHARE_EXCLUSIVE;
     DWORD m_preferredProtocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1;
     int m_selectedReader = 0;
+    // Names of the last listing; 0 after a failed one. The link keeps its
+    // limit and old names when a listing fails, so its count is no guide then.
+    int m_listedReaders = 0;
     bool m_makerReader = false;
     bool m_followDeviceChanges = true;
 };

@@ -191,6 +191,7 @@ TEST_F(ConsoleSessionTest, EachConnectionStepCallsAndShows) {
     const Op reset = [](ConsoleSession& s) { return s.Reset(SCARD_UNPOWER_CARD); };
     const Op disconnect = [](ConsoleSession& s) { return s.Disconnect(true); };
     const Op release = [](ConsoleSession& s) { return s.Release(); };
+    const Op disconnectConnect = [](ConsoleSession& s) { s.Disconnect(true); return s.Connect("Sim Reader"); };
     const std::vector<Case> cases = {
         // No context is kept behind a window that shows none.
         {"establish, listing fails", "List", establish, {"Establish", "List", "Release"}, kRemoved, "Establishing",
@@ -206,6 +207,10 @@ TEST_F(ConsoleSessionTest, EachConnectionStepCallsAndShows) {
         // The handle stays, so that the next call reports the removal.
         {"reset, card gone", "Status", reset, {"Reconnect", "Status"}, 0,
          "ResetDone,options 1,CardGone,StatusFailed", "-"},
+        // A failed re-listing leaves no names behind for the next connect's relabel.
+        {"connect after a failed re-listing", "List", disconnectConnect,
+         {"Disconnect", "Release", "Establish", "List", "Connect", "Control", "Status", "Control"}, 0,
+         "Connected,options 2,tree", "", true},
         {"disconnect", "", disconnect, {"Disconnect", "Release", "Establish", "List", "List"}, 0,
          "options 3,Disconnected", "Sim Reader"},
         {"release", "", release, {"Release"}, 0, "Released", "-"},
