@@ -12,7 +12,6 @@
 #include "widgets/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "console/StatusTree.h"
-#include "features/VendorAttribute.h"
 #include "widgets/MaskedEdit.h"
 
 using namespace console;
@@ -54,22 +53,19 @@ void CConsoleDlg::RegisterDeviceNotification() {
     m_hDevNotify->Start();
 }
 
-void CConsoleDlg::FillReaderList() {
-    for (int slot = 0; slot < m_session.Link().GetReaderCount(); ++slot) m_readerList->addItem(ToQString(m_session.Link().ReaderName(slot)));
-    m_readerList->setCurrentIndex(m_session.SelectedReader() < m_readerList->count() ? m_session.SelectedReader() : -1);
+void CConsoleDlg::FillReaderList(const ConnectionOutcome& outcome) {
+    if (!outcome.listsReaders) return;
+    m_readerList->clear();
+    for (const std::string& name : outcome.readers) m_readerList->addItem(ToQString(name));
+    m_readerList->setCurrentIndex(outcome.selectedReader < m_readerList->count() ? outcome.selectedReader : -1);
 }
 
-void CConsoleDlg::RefreshReaderList() {
-    // The context being replaced has no card connection left on it: release
-    // it, or every disconnect and every reader arrival would leave one more
-    // context behind in the resource manager.
-    m_session.Link().ReleaseContext();
-    m_session.SetLastResult(m_session.Link().EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr));
-    m_session.Link().SetMaxReaders(kReaderSlots);
-    m_readerList->clear();
-    m_session.SetLastResult(m_session.Link().ListReaders(nullptr));
-    if (m_session.LastResult() != SCARD_S_SUCCESS) return;
-    FillReaderList();
+void CConsoleDlg::ShowConnection(const ConnectionOutcome& outcome) {
+    FillReaderList(outcome);
+    for (ConnectionStep step : outcome.steps) ApplyControlChanges(step);
+    if (outcome.shownProtocols) ShowConnectState(*outcome.shownProtocols);
+    for (ConnectionStep step : outcome.stepsAfter) ApplyControlChanges(step);
+    if (outcome.status) ShowStatus(*outcome.status);
 }
 
 void CConsoleDlg::OnReadersChanged() {
@@ -77,159 +73,73 @@ void CConsoleDlg::OnReadersChanged() {
     // follows it: a refresh makes a new context, which must not happen
     // behind a connection or after the context was released.
     if (m_closing || !m_session.FollowDeviceChanges() || !ContextEstablished() || !IsEnabled(IDC_CONNECT)) return;
-    RefreshReaderList();
+    FillReaderList(m_session.RefreshReaders());
 }
 
 void CConsoleDlg::OnEstablishContext() {
     RegisterDeviceNotification();
-    m_session.SetLastResult(m_session.Link().EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr));
-    ApplyControlChanges(ConnectionStep::Establishing);  // a typed ATR's tree may have covered the picture
-    m_session.SetCommandName({});
-    m_session.SetCommandText({});
-    m_session.Link().SetMaxReaders(kReaderSlots);
-    m_readerList->clear();
-    m_session.SetLastResult(m_session.Link().ListReaders(nullptr));
-    if (m_session.LastResult() != SCARD_S_SUCCESS) {
-        // The window stays without a context, so none is kept open behind it;
-        // the status line shows the listing's result.
-        m_session.Link().ReleaseContext();
-        RefreshWindow();
-        return;
-    }
-    FillReaderList();
-    ShowConnectState(m_session.PreferredProtocols());
-    ApplyControlChanges(ConnectionStep::Established);
-    SetUseLogFileEnabled(false);
-    OpenLogFile();
+    m_logFailuresShown = 0;  // the log this Establish opens reports each cause once
+    const ConnectionOutcome outcome = m_session.Establish();
+    ShowConnection(outcome);
+    if (outcome.succeeded) SetUseLogFileEnabled(false);
     RefreshWindow();
-}
-
-void CConsoleDlg::RelabelReaderList() {
-    const std::string selected = FromQString(m_readerList->currentText());
-    m_readerList->clear();
-    for (int slot = 0; slot < m_session.Link().GetReaderCount(); ++slot) {
-        const std::string name = m_session.Link().ReaderName(slot);
-        m_readerList->addItem(ToQString(name == selected ? ReaderWithFeatures(name, m_session.FeatureCount()) : name));
-    }
-    m_readerList->setCurrentIndex(m_session.SelectedReader() < m_readerList->count() ? m_session.SelectedReader() : -1);
 }
 
 void CConsoleDlg::OnConnect() {
-    DWORD activeProtocol = 0;
-    m_session.SetLastResult(m_session.Link().Connect(m_session.Link().ReaderName(m_session.SelectedReader()), m_session.ShareMode(), m_session.PreferredProtocols(),
-                                    &activeProtocol));
-    if (m_session.LastResult() != SCARD_S_SUCCESS) {
-        ApplyControlChanges(ConnectionStep::ConnectFailed);
-        RefreshWindow();
-        return;
+    const ConnectionOutcome outcome = m_session.Connect(FromQString(m_readerList->currentText()));
+    if (outcome.succeeded) {
+        m_commandField->ClearText();
+        FillControlList();
     }
-    m_session.SetFollowDeviceChanges(false);
-    m_commandField->ClearText();
-    m_session.ClearFeatureCount();
-    ReleaseFeatureList();
-    FillControlList();
-    if (DiscoverFeatures()) RelabelReaderList();
-    TakeShownControl();
-
-    ApplyControlChanges(ConnectionStep::Connected);
-
-    m_session.SetPreferredProtocols(activeProtocol);
-    ShowConnectState(m_session.PreferredProtocols());
-    OnStatus();
-    // The manufacturer name, or the reader's own name where the reader does
-    // not answer the maker's code, decides; the status line is left empty.
-    ReadVendorAttribute(features::kManufacturerNameTag);
-    m_session.SetMakerReader(IsMakerText(m_session.StatusText()));
-    m_session.SetStatusText({});
+    ShowConnection(outcome);
+    // The emptied field is a change of the field, seen with the card now
+    // connected: "SCardControl" sends the shown entry with no input bytes.
+    if (outcome.succeeded) OnCommandChanged();
     RefreshWindow();
 }
 
-void CConsoleDlg::OnColdReset() { Reset(SCARD_UNPOWER_CARD); }
+void CConsoleDlg::OnColdReset() {
+    ShowConnection(m_session.Reset(SCARD_UNPOWER_CARD));
+    RefreshWindow();
+}
 
-void CConsoleDlg::OnWarmReset() { Reset(SCARD_RESET_CARD); }
-
-void CConsoleDlg::Reset(DWORD initialization) {
-    DWORD activeProtocol = 0;
-    m_session.SetLastResult(m_session.Link().Reconnect(m_session.ShareMode(), m_session.PreferredProtocols(), initialization, &activeProtocol));
-    if (m_session.LastResult() != SCARD_S_SUCCESS) {
-        // Back to where a new connect is possible: the old handle is let go,
-        // or the resource manager would refuse that connect.
-        m_session.Link().Disconnect(SCARD_LEAVE_CARD);
-        ApplyControlChanges(ConnectionStep::CardGone);
-        ApplyControlChanges(ConnectionStep::ResetFailed);
-        RefreshWindow();
-        return;
-    }
-    ApplyControlChanges(ConnectionStep::ResetDone);
-    ShowConnectState(activeProtocol);
-    OnStatus();
+void CConsoleDlg::OnWarmReset() {
+    ShowConnection(m_session.Reset(SCARD_RESET_CARD));
     RefreshWindow();
 }
 
 void CConsoleDlg::OnDisconnect() {
-    m_session.Link().Disconnect(SCARD_LEAVE_CARD);  // its result is not reported
-    if (m_osMajorVersion > 4) {
-        m_session.SetFollowDeviceChanges(true);
-        m_session.SetSelectedReader(0);
-        RefreshReaderList();
-    }
+    const ConnectionOutcome outcome = m_session.Disconnect(m_osMajorVersion > 4);
     m_commandField->ClearText();
-    m_session.SetPreferredProtocols(kBothProtocols);
-    ShowConnectState(kBothProtocols);
-    // Ends with all three share boxes enabled, whatever ShowConnectState disabled.
-    ApplyControlChanges(ConnectionStep::Disconnected);
-
-    m_session.SetCommandName({});
-    m_session.SetCommandText({});
-    m_session.SetResponseText({});
-    ReleaseFeatureList();
+    ShowConnection(outcome);
     RefreshWindow();
 }
 
-void CConsoleDlg::OnReleaseContext() {
-    m_session.SetLastResult(m_session.Link().ReleaseContext());
+void CConsoleDlg::ShowReleased(const ConnectionOutcome& outcome) {
     m_commandField->ClearText();
-    ApplyControlChanges(ConnectionStep::Released);
-
+    ShowConnection(outcome);
     SetUseLogFileEnabled(true);
-    // The card connection ends with the context: the next context follows
-    // reader arrivals again, as after a disconnect.
-    m_session.SetFollowDeviceChanges(true);
-    m_session.SetPreferredProtocols(kBothProtocols);
-    m_session.SetCommandName({});
-    m_session.SetCommandText({});
-    m_session.SetResponseText({});
-    m_session.CloseLog();
     RefreshWindow();
 }
+
+void CConsoleDlg::OnReleaseContext() { ShowReleased(m_session.Release()); }
 
 void CConsoleDlg::OnSelectReader(int index) {
-    if (!IsEnabled(IDC_CONNECT)) {
-        ReleaseFeatureList();
-        OnReleaseContext();
-        m_session.SetPreferredProtocols(kBothProtocols);
-        m_session.SetShareMode(SCARD_SHARE_EXCLUSIVE);
-    }
-    m_session.SetSelectedReader(index);
+    if (const auto released = m_session.ChooseReader(index, IsEnabled(IDC_CONNECT))) ShowReleased(*released);
 }
 
-void CConsoleDlg::OnShareExclusive() {
-    m_session.SetShareMode(SCARD_SHARE_EXCLUSIVE);
-    m_shareShared->setChecked(false);
+void CConsoleDlg::ShareCard(DWORD mode, QCheckBox* otherMode) {
+    m_session.SetShareMode(mode);
+    otherMode->setChecked(false);
     m_shareDirect->setChecked(false);
     m_session.SetPreferredProtocols(kBothProtocols);
     m_protocolT0->setChecked(true);
     m_protocolT1->setChecked(true);
 }
 
-void CConsoleDlg::OnShareShared() {
-    m_session.SetShareMode(SCARD_SHARE_SHARED);
-    m_shareExclusive->setChecked(false);
-    m_shareDirect->setChecked(false);
-    m_session.SetPreferredProtocols(kBothProtocols);
-    m_protocolT0->setChecked(true);
-    m_protocolT1->setChecked(true);
-}
+void CConsoleDlg::OnShareExclusive() { ShareCard(SCARD_SHARE_EXCLUSIVE, m_shareShared); }
+
+void CConsoleDlg::OnShareShared() { ShareCard(SCARD_SHARE_SHARED, m_shareExclusive); }
 
 void CConsoleDlg::OnShareDirect() {
     m_session.SetShareMode(SCARD_SHARE_DIRECT);

@@ -20,7 +20,7 @@
 #include "widgets/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "console/StatusTree.h"
-#include "features/PinExchange.h"
+#include "console/PinExchange.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/DropDownButton.h"
 #include "widgets/KitImages.h"

@@ -125,13 +125,15 @@ private:
     void OnConnect();
     void OnColdReset();
     void OnWarmReset();
-    void Reset(DWORD initialization);
     void OnDisconnect();
     void OnReleaseContext();
     void OnSelectReader(int index);
     void OnShareExclusive();
     void OnShareShared();
     void OnShareDirect();
+    // Exclusive or shared: the other card-sharing box and direct are unchecked
+    // and both protocols offered again.
+    void ShareCard(DWORD mode, QCheckBox* otherMode);
     void OnProtocolT0();
     void OnProtocolT1();
     void OnOptimal();
@@ -139,19 +141,19 @@ private:
     void OnCommandChanged();
     void OnReadersChanged();
     void ShowConnectState(DWORD protocols);
-    void RefreshReaderList();
-    void FillReaderList();
-    void RelabelReaderList();
+    // Shows what a step of the workflow did: the reader list, the control
+    // changes, the options and the status.
+    void ShowConnection(const ConnectionOutcome& outcome);
+    void ShowReleased(const ConnectionOutcome& outcome);
+    void FillReaderList(const ConnectionOutcome& outcome);
     void RegisterDeviceNotification();
     bool ContextEstablished() const;
 
     // Steps of connect that other parts of the console provide.
     void ReleaseFeatureList();
+    // The fixed controls and the reader's features; the code "SCardControl"
+    // sends becomes that of the entry the list shows.
     void FillControlList();
-    bool DiscoverFeatures();  // true when the reader's features were found
-    void TakeShownControl();  // m_controlCode becomes the code of the entry the list shows
-    // Reads a vendor attribute in its text form into the status line.
-    void ReadVendorAttribute(unsigned tag, features::AttributeForm form = features::AttributeForm::Text);
 
     // Control codes, reader features and attributes (ConsoleFeatures.cpp).
     void OnControlSelected(int index);
@@ -159,6 +161,7 @@ private:
     void CloseFeatureWindows();
     void ClearExchangeFields();
     void ReadStandardAttribute(std::uint32_t attrId, features::AttributeForm form);
+    void ReadVendorAttribute(unsigned tag, features::AttributeForm form);
     // The feature windows (ConsoleFeatureWindows.cpp): each opener binds its
     // window to the reader link and the code it is given.
     void OpenFeatureWindow(features::FeatureWindow window, DWORD code);
@@ -172,18 +175,11 @@ private:
     void CloseAllFeatureWindows();
     void DestroyFeatureWindows();
     // The PIN windows and exchanges (ConsolePin.cpp).
-    void OpenVerifyPinWindow();
-    void OpenModifyPinWindow();
-    int VerifyPinVendor();
-    int ModifyPinVendor();
-    int VerifyPinPcscV2(DWORD code);
-    int ModifyPinPcscV2(DWORD code);
     CPinExchange& PinExchange();
     bool PinExchangeBusy() const;  // a vendor PIN exchange waits for its worker
     void RunKeyLoop(std::uint8_t entries, std::uint8_t validation, const std::uint8_t* maxExtra);
 
     // Exchange log (ConsoleExchange.cpp): opened at Establish, closed at Release.
-    void OpenLogFile();
     void OnLogFailure(LogFailure failure);
     // A box for the first failure of each cause since the log was opened; a
     // long play on a failing log opens one, not one per record.
@@ -191,7 +187,7 @@ private:
 
     // Card status (ConsoleStatus.cpp).
     void OnStatus();
-    void FillStatusTree();
+    void ShowStatus(const StatusOutcome& outcome);
 
     // Exchange (ConsoleExchange.cpp).
     void OnTransmitButton();
@@ -248,8 +244,6 @@ private:
 
     // The windows one selection opened.
     bool m_featureWindowOpen = false;
-    QPointer<QWidget> m_verifyPinWindow;
-    QPointer<QWidget> m_modifyPinWindow;
     QPointer<QWidget> m_keyHistoryWindow;       // "Get Key Pressed"
     QPointer<QWidget> m_getKeyPressedWindow;    // "GetKey"
     QPointer<QWidget> m_getKeyWindow;           // "GET KEY"
@@ -257,7 +251,7 @@ private:
     QPointer<QWidget> m_displayPropertiesWindow;
     QPointer<QWidget> m_pinPropertiesWindow;
     QPointer<QWidget> m_speMessageWindow;
-    std::unique_ptr<CPinExchange> m_pinExchange;  // declared after m_session: ends before the link does
+    std::unique_ptr<CPinExchange> m_pinExchange;  // the PIN windows and worker; declared after m_session: ends before it
 
     unsigned m_logFailuresShown = 0;  // one bit per LogFailure cause
     std::unique_ptr<CReaderWatcher> m_hDevNotify;  // the reader-arrival registration

@@ -21,11 +21,6 @@ namespace {
 constexpr int kPaceMs = 10;
 }  // namespace
 
-void CConsoleDlg::OpenLogFile() {
-    m_logFailuresShown = 0;
-    m_session.OpenLog();
-}
-
 void CConsoleDlg::OnLogFailure(LogFailure failure) {
     // The session reports before the exchange's texts replace the old ones:
     // the response field shows what the session holds (an APDU's cleared

@@ -3,6 +3,7 @@
 // bound to the console's reader link and its feature's code, and reports its
 // results through the console's status line.
 #include "console/ConsoleDlg.h"
+#include "console/PinExchange.h"
 #include "features/DisplayPropertiesDlg.h"
 #include "features/GetKeyDlg.h"
 #include "features/GetKeyPressedDlg.h"
@@ -34,10 +35,10 @@ void CConsoleDlg::OpenFeatureWindow(FeatureWindow window, DWORD code) {
     const CFeatureWindow::Report report = FeatureReport();
     switch (window) {
     case FeatureWindow::VerifyPin:
-        OpenVerifyPinWindow();
+        PinExchange().OpenVerifyWindow();
         break;
     case FeatureWindow::ModifyPin:
-        OpenModifyPinWindow();
+        PinExchange().OpenModifyWindow();
         break;
     case FeatureWindow::GetKeyPressed:
         KeepFeatureWindow(m_getKeyPressedWindow, new CGetKeyPressedDlg(this, &m_session.Link(), code, report));
@@ -77,9 +78,9 @@ void CConsoleDlg::OpenKeyHistoryWindow(DWORD code) {
 
 void CConsoleDlg::CloseAllFeatureWindows() {
     // Every window goes, a running loop after its poll in progress.
-    for (QPointer<QWidget>* window :
-         {&m_verifyPinWindow, &m_modifyPinWindow, &m_keyHistoryWindow, &m_getKeyPressedWindow, &m_getKeyWindow,
-          &m_writeDisplayWindow, &m_displayPropertiesWindow, &m_pinPropertiesWindow, &m_speMessageWindow}) {
+    if (m_pinExchange) m_pinExchange->CloseWindows();
+    for (QPointer<QWidget>* window : {&m_keyHistoryWindow, &m_getKeyPressedWindow, &m_getKeyWindow, &m_writeDisplayWindow,
+                                      &m_displayPropertiesWindow, &m_pinPropertiesWindow, &m_speMessageWindow}) {
         CloseFeatureWindow(*window);
     }
 }
@@ -88,9 +89,9 @@ void CConsoleDlg::DestroyFeatureWindows() {
     // The console's own destruction: the windows go now, while the console
     // they report to is still whole. No loop runs by then: the console's
     // modal loop returns only once every handler below it has returned.
-    for (QPointer<QWidget>* window :
-         {&m_verifyPinWindow, &m_modifyPinWindow, &m_keyHistoryWindow, &m_getKeyPressedWindow, &m_getKeyWindow,
-          &m_writeDisplayWindow, &m_displayPropertiesWindow, &m_pinPropertiesWindow, &m_speMessageWindow}) {
+    if (m_pinExchange) m_pinExchange->DestroyWindows();
+    for (QPointer<QWidget>* window : {&m_keyHistoryWindow, &m_getKeyPressedWindow, &m_getKeyWindow, &m_writeDisplayWindow,
+                                      &m_displayPropertiesWindow, &m_pinPropertiesWindow, &m_speMessageWindow}) {
         delete window->data();
     }
     m_featureWindowOpen = false;
@@ -100,8 +101,8 @@ const QPointer<QWidget>& CConsoleDlg::FeatureWindowOf(FeatureWindow window) cons
     static const QPointer<QWidget> kNone;
     switch (window) {
     case FeatureWindow::None: return kNone;
-    case FeatureWindow::VerifyPin: return m_verifyPinWindow;
-    case FeatureWindow::ModifyPin: return m_modifyPinWindow;
+    case FeatureWindow::VerifyPin: return m_pinExchange ? m_pinExchange->VerifyWindowPointer() : kNone;
+    case FeatureWindow::ModifyPin: return m_pinExchange ? m_pinExchange->ModifyWindowPointer() : kNone;
     case FeatureWindow::GetKeyPressed: return m_getKeyPressedWindow;
     case FeatureWindow::PinProperties: return m_pinPropertiesWindow;
     case FeatureWindow::SpeMessage: return m_speMessageWindow;

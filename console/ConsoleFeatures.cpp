@@ -11,6 +11,7 @@
 
 #include "carddata/HexCodec.h"
 #include "console/ConsoleDlg.h"
+#include "console/PinExchange.h"
 #include "console/ConsoleTexts.h"
 #include "widgets/QtText.h"
 #include "features/VendorAttribute.h"
@@ -41,23 +42,12 @@ void CConsoleDlg::FillControlList() {
     const QSignalBlocker quiet(list);
     list->clear();
     for (const FixedControl& fixed : FixedControls()) InsertSorted(list, std::string(fixed.text));
-    // Shown only: m_session.ControlCode() changes with a user's choice alone.
     list->setCurrentIndex(0);
-}
-
-bool CConsoleDlg::DiscoverFeatures() {
-    if (!m_session.DiscoverFeatures()) return false;
-    auto* list = qobject_cast<QComboBox*>(Control(IDC_CONTROL_CODES));
-    const QSignalBlocker quiet(list);
+    // The reader's features, none when their discovery failed.
     for (const FeatureEntry& entry : m_session.Features().m_featureList) InsertSorted(list, FeatureName(entry.tag));
-    return true;
-}
-
-void CConsoleDlg::TakeShownControl() {
     // What the list shows is what "SCardControl" sends: a code chosen for
     // the previous reader (a feature code of its own, say) must not reach
     // this one.
-    const auto* list = qobject_cast<QComboBox*>(Control(IDC_CONTROL_CODES));
     const Selection shown = SelectControl(FromQString(list->currentText()), m_session.Features());
     if (shown.setsCode) m_session.SetControlCode(shown.code);
 }
@@ -94,16 +84,16 @@ void CConsoleDlg::OnControlButton() {
     if (PinExchangeBusy()) return;  // one exchange at a time on the link
     switch (DispatchControl(m_session.ControlCode(), m_session.Features())) {
     case ControlPath::VendorVerifyPin:
-        VerifyPinVendor();
+        PinExchange().VerifyPinVendor();
         break;
     case ControlPath::VendorModifyPin:
-        ModifyPinVendor();
+        PinExchange().ModifyPinVendor();
         break;
     case ControlPath::PcscVerifyPin:
-        VerifyPinPcscV2(m_session.ControlCode());
+        PinExchange().VerifyPinPcscV2(m_session.ControlCode());
         break;
     case ControlPath::PcscModifyPin:
-        ModifyPinPcscV2(m_session.ControlCode());
+        PinExchange().ModifyPinPcscV2(m_session.ControlCode());
         break;
     case ControlPath::Generic:
         SendControlCommand();

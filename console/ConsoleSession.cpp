@@ -49,7 +49,8 @@ void ConsoleSession::CloseLog() {
     if (m_logEnabled) m_logFile.CloseLog();
 }
 
-void ConsoleSession::CloseAnyLog() {
+void ConsoleSession::EndAtClose(bool contextHeldByWorker) {
+    if (!contextHeldByWorker) m_reader.ReleaseContext();
     if (m_logFile.IsOpen()) m_logFile.CloseLog();
 }
 

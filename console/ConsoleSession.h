@@ -12,9 +12,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "console/ConsoleConnection.h"
 #include "features/Attributes.h"
 #include "features/ControlCodes.h"
 #include "readerlink/ReaderLink.h"
@@ -68,8 +70,12 @@ public:
     void SetLogEnabled(bool enabled) { m_logEnabled = enabled; }
     void OpenLog();
     void CloseLog();
-    // Closes a log left open, whatever logging says now (the window is closing).
-    void CloseAnyLog();
+    // The window closes: the context goes, a card connection with it (the
+    // result is not shown), and a log left open is closed whatever logging
+    // says now. A context a PIN worker still holds (the reader never
+    // answered) is left to the program's end: its release would wait for the
+    // worker, and the resource manager drops both when the program ends.
+    void EndAtClose(bool contextHeldByWorker);
     CLogFile* Log() { return m_logEnabled ? &m_logFile : nullptr; }
     void ReportLogFailure(LogFailure failure) const;
 
@@ -118,6 +124,28 @@ public:
     DWORD ControlCode() const { return m_controlCode; }
     void SetControlCode(DWORD code) { m_controlCode = code; }
 
+    // The connection workflow, one operation per button; each stores its
+    // results in the last result and says what the window shows.
+    // "SCardEstablishContext": a context, the reader list, the log opened.
+    ConnectionOutcome Establish();
+    // A new context and a new reader list (a reader came or went, or after
+    // a disconnect).
+    ConnectionOutcome RefreshReaders();
+    // "SCardConnect" to the selected reader; shownReader is the reader
+    // list's selected entry as shown, which the features relabel.
+    ConnectionOutcome Connect(std::string_view shownReader);
+    // "Cold Reset" (SCARD_UNPOWER_CARD) or "Warm Reset" (SCARD_RESET_CARD).
+    ConnectionOutcome Reset(DWORD initialization);
+    // "SCardStatus": the ATR read and recorded; a failure means the card is gone.
+    StatusOutcome Status();
+    // "SCardDisconnect"; reList: the reader list follows arrivals again.
+    ConnectionOutcome Disconnect(bool reList);
+    // "SCardReleaseContext".
+    ConnectionOutcome Release();
+    // A reader chosen in the list; unless a connect is possible there, the
+    // context is released first (the outcome then is the release's).
+    std::optional<ConnectionOutcome> ChooseReader(int slot, bool connectable);
+
     // Connection options and the chosen reader.
     DWORD ShareMode() const { return m_shareMode; }
     void SetShareMode(DWORD mode) { m_shareMode = mode; }
@@ -131,6 +159,9 @@ public:
     void SetFollowDeviceChanges(bool follow) { m_followDeviceChanges = follow; }
 
 private:
+    // Sets the reader limit and lists the readers into the outcome.
+    void ListReaders(ConnectionOutcome& outcome);
+
     LogFailureReport m_reportLogFailure;
     CReaderLink m_reader;
     CLogFile m_logFile;
@@ -153,6 +184,9 @@ private:
     DWORD m_shareMode = SCARD_SHARE_EXCLUSIVE;
     DWORD m_preferredProtocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1;
     int m_selectedReader = 0;
+    // Names of the last listing; 0 after a failed one. The link keeps its
+    // limit and old names when a listing fails, so its count is no guide then.
+    int m_listedReaders = 0;
     bool m_makerReader = false;
     bool m_followDeviceChanges = true;
 };

@@ -23,7 +23,7 @@
 #include "widgets/QtText.h"
 #include "console/ReaderWatcher.h"
 #include "scripts/CommandFileDlg.h"
-#include "features/PinExchange.h"
+#include "console/PinExchange.h"
 #include "features/PinRequests.h"
 #include "readerlink/ResultText.h"
 #include "widgets/MarkupTip.h"
@@ -227,10 +227,9 @@ void CConsoleDlg::CloseWindow() {
     m_closing = true;
     ReleaseFeatureList();
     CloseAllFeatureWindows();
-    m_session.Link().ReleaseContext();  // ends a card connection too; the result is not shown
+    m_session.EndAtClose(m_pinExchange && m_pinExchange->WorkerLeftBehind());
     if (m_tray) m_tray->hide();
     if (m_hDevNotify) m_hDevNotify->Stop();
-    m_session.CloseAnyLog();
     DestroyCommandFileWindow();
     QDialog::reject();
 }

@@ -46,9 +46,15 @@ every step, and follows the reader through its restart.")
 set(CPACK_DEBIAN_LIBREADERCTL_PACKAGE_NAME libreaderctl1)
 set(CPACK_DEBIAN_LIBREADERCTL_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-# dpkg runs ldconfig once for all packages that ask for it.
+# dpkg runs ldconfig once for all packages that ask for it; scripts of our
+# own keep the packager from adding its own ldconfig calls as well.
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/debian/libreaderctl/triggers "activate-noawait ldconfig\n")
-set(CPACK_DEBIAN_LIBREADERCTL_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_BINARY_DIR}/debian/libreaderctl/triggers)
+configure_file(debian/libreaderctl-postinst ${CMAKE_CURRENT_BINARY_DIR}/debian/libreaderctl/postinst COPYONLY)
+configure_file(debian/libreaderctl-postrm ${CMAKE_CURRENT_BINARY_DIR}/debian/libreaderctl/postrm COPYONLY)
+set(CPACK_DEBIAN_LIBREADERCTL_PACKAGE_CONTROL_EXTRA
+  ${CMAKE_CURRENT_BINARY_DIR}/debian/libreaderctl/triggers
+  ${CMAKE_CURRENT_BINARY_DIR}/debian/libreaderctl/postinst
+  ${CMAKE_CURRENT_BINARY_DIR}/debian/libreaderctl/postrm)
 set(CPACK_DEBIAN_LIBREADERCTL_DESCRIPTION "smart-card reader firmware and maintenance library
 Nine C functions for a smart-card reader's USB HID boot and maintenance
 interface: firmware download, reset, firmware version, EEPROM read and

@@ -102,8 +102,13 @@ PcscResult CReaderLink::Transmit(const std::uint8_t* send, DWORD sendLength, std
 
 PcscResult CReaderLink::Control(DWORD controlCode, const void* in, DWORD inLength, void* out, DWORD outSize,
                                 DWORD* bytesReturned) {
-    if (m_hCard == 0) return NO_HANDLE;
-    return ToResult(CurrentPcscApi().Control(m_hCard, controlCode, in, inLength, out, outSize, bytesReturned));
+    return ControlCard(m_hCard, controlCode, in, inLength, out, outSize, bytesReturned);
+}
+
+PcscResult CReaderLink::ControlCard(SCARDHANDLE card, DWORD controlCode, const void* in, DWORD inLength, void* out,
+                                    DWORD outSize, DWORD* bytesReturned) {
+    if (card == 0) return NO_HANDLE;
+    return ToResult(CurrentPcscApi().Control(card, controlCode, in, inLength, out, outSize, bytesReturned));
 }
 
 PcscResult CReaderLink::GetAttrib(DWORD attrId, std::uint8_t* attr, DWORD* attrLength) {

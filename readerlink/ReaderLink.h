@@ -39,6 +39,10 @@ public:
     PcscResult Transmit(const std::uint8_t* send, DWORD sendLength, std::uint8_t* receive, DWORD* receiveLength);
     PcscResult Control(DWORD controlCode, const void* in, DWORD inLength, void* out, DWORD outSize,
                        DWORD* bytesReturned);
+    // The same call on a handle taken before: a worker that may outlive this
+    // link holds the handle, never the link.
+    static PcscResult ControlCard(SCARDHANDLE card, DWORD controlCode, const void* in, DWORD inLength, void* out,
+                                  DWORD outSize, DWORD* bytesReturned);
     PcscResult GetAttrib(DWORD attrId, std::uint8_t* attr, DWORD* attrLength);
     PcscResult Status(char* readerName, DWORD* readerLength, DWORD* state, DWORD* protocol, std::uint8_t* atr,
                       DWORD* atrLength);

@@ -136,6 +136,31 @@ LayoutFields FieldsOf(PinLayout layout)
     return {};
 }
 
+constexpr std::size_t kMinApdu = 4;              // CLA INS P1 P2
+constexpr std::size_t kModifyNumberMessage = 11;  // in the part 10 modify structure
+
+// What the reader driver checks before a part 10 request reaches the pad: a
+// whole command header at least, ulDataLength the APDU's length, and for a
+// modify at most three messages (or 0xFF, the default).
+bool Part10RequestFits(const LayoutFields& f, const std::uint8_t* in, std::size_t length, std::string& why)
+{
+    if (length < f.head + kMinApdu) {
+        why = "request of " + std::to_string(length) + " bytes, shorter than its " + std::to_string(f.head) +
+              "-byte structure and a " + std::to_string(kMinApdu) + "-byte command";
+        return false;
+    }
+    if (LittleEndian32(in + f.dataLength) != length - f.head) {
+        why = "ulDataLength " + std::to_string(LittleEndian32(in + f.dataLength)) + " but " +
+              std::to_string(length - f.head) + " APDU bytes";
+        return false;
+    }
+    if (f.modify && in[kModifyNumberMessage] > 3 && in[kModifyNumberMessage] != 0xFF) {
+        why = "bNumberMessage " + std::to_string(in[kModifyNumberMessage]);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ParsePinRequest(PinLayout layout, const std::uint8_t* in, std::size_t length, PinParams& out, std::string& why)
@@ -148,11 +173,9 @@ bool ParsePinRequest(PinLayout layout, const std::uint8_t* in, std::size_t lengt
         return false;
     }
     auto at = [&](int pos) -> std::uint8_t { return pos == kAbsent ? 0 : in[pos]; };
-    if (f.dataLength != kAbsent && LittleEndian32(in + f.dataLength) != length - f.head) {
-        why = "ulDataLength " + std::to_string(LittleEndian32(in + f.dataLength)) + " but " +
-              std::to_string(length - f.head) + " APDU bytes";
+    const bool part10 = f.dataLength != kAbsent;
+    if (part10 && !Part10RequestFits(f, in, length, why))
         return false;
-    }
     out.modify = f.modify;
     out.formatString = at(f.format);
     out.blockString = at(f.block);
@@ -163,6 +186,9 @@ bool ParsePinRequest(PinLayout layout, const std::uint8_t* in, std::size_t lengt
     out.minDigits = at(f.minDigits);
     out.confirmPin = at(f.confirm);
     out.validation = at(f.validation);
+    // The reader driver takes a condition it cannot act on as "validation key".
+    if (part10 && (out.validation == 0 || out.validation > 0x07))
+        out.validation = 0x02;
     out.apdu.assign(in + f.head, in + length);
     return true;
 }

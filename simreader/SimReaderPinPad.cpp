@@ -98,7 +98,11 @@ bool SimReader::PinPadControl(unsigned long code, const std::uint8_t* in, std::s
     std::string why;
     if (!ParsePinRequest(layout, in, inLength, params, why)) {
         Trace("PinPad refused: " + why);
-        rv = IFD_COMMUNICATION_ERROR;
+        // A reader driver turns a part 10 structure down before the pad sees
+        // it, as a request it does not support; pcscd then reports
+        // SCARD_E_UNSUPPORTED_FEATURE. The maker's layouts go to the pad.
+        const bool part10 = layout == PinLayout::PcscVerify || layout == PinLayout::PcscModify;
+        rv = part10 ? IFD_NOT_SUPPORTED : IFD_COMMUNICATION_ERROR;
         return true;
     }
     PinEntry entry = TypePins(m_s.keypad.Take(), m_s.keypad.paceMs, params);

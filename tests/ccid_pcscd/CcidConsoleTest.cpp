@@ -35,11 +35,7 @@ TEST(CcidConsole, VerifyThroughTheRealDriver)
     bench::TraceWatch trace{"trace-ccid.log"};
     CConsoleDlg dlg;
     dlg.show();
-    Click(dlg, IDC_ESTABLISH);
-    ASSERT_EQ(StateMismatches(dlg, WindowState::ContextEstablished), "") << StatusLine(dlg);
-    ChooseReader(dlg, 0);
-    Click(dlg, IDC_CONNECT);
-    ASSERT_EQ(StateMismatches(dlg, WindowState::CardConnected), "") << StatusLine(dlg);
+    ASSERT_NO_FATAL_FAILURE(EstablishAndConnect(dlg));
     EXPECT_EQ(FromQString(ReaderList(dlg)->itemText(0)), "Bench CCID PinPad 00 00 PCSC V2 with 4 Feature(s)");
     const std::vector<std::string> controls = ControlTexts(dlg);
     for (const char* name : {"FEATURE_VERIFY_PIN_DIRECT", "FEATURE_MODIFY_PIN_DIRECT", "FEATURE_IFD_PIN_PROP",

@@ -25,6 +25,7 @@ namespace {
 using ByteVec = std::vector<std::uint8_t>;
 
 constexpr char kReader[] = "Bench CCID PinPad 00 00";
+constexpr char kSimReader[] = "TAV Bench PinPad 00 00";  // our simulated PIN pad beside it
 
 std::string Trace()
 {
@@ -185,6 +186,51 @@ TEST_F(CcidPinPad, SecurePinRequestsPassTheDriversChecks)
     std::ifstream in(log ? log : "");
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("SecurePINVerify() Wrong lengths: 27 28"), std::string::npos);
+}
+
+// A structure the driver turns down gets the same code from our simulated
+// PIN pad beside it: a console that handles one handles the other.
+TEST_F(CcidPinPad, ABadStructureGetsTheSameCodeFromBothReaders)
+{
+    CReaderLink sim;
+    ASSERT_EQ(sim.EstablishContext(SCARD_SCOPE_USER, nullptr, nullptr), SCARD_S_SUCCESS);
+    DWORD proto = 0;
+    ASSERT_EQ(sim.Connect(kSimReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &proto),
+              SCARD_S_SUCCESS);
+    std::uint8_t list[255];
+    DWORD n = 0;
+    ASSERT_EQ(sim.Control(CM_IOCTL_GET_FEATURE_REQUEST, nullptr, 0, list, sizeof list, &n), SCARD_S_SUCCESS);
+    features::FeatureTable simFeatures;
+    simFeatures.Parse(list, n);
+
+    ByteVec lengthDisagrees = VerifyRequest(kVerifyApdu);
+    lengthDisagrees[15] = 10;
+    ModifyPinFields fourMessages;
+    fourMessages.numberMessage = "04";
+    const struct {
+        const char* name;
+        std::uint8_t feature;
+        ByteVec request;
+    } cases[] = {
+        {"LengthFieldDisagrees", FEATURE_VERIFY_PIN_DIRECT, lengthDisagrees},
+        {"NoWholeCommandHeader", FEATURE_VERIFY_PIN_DIRECT, VerifyRequest("00 20 00")},
+        {"FourMessages", FEATURE_MODIFY_PIN_DIRECT,
+         Bytes(ConvertPinRequest(PcscRequestText(BuildPcscModifyText(fourMessages), kModifyApdu)))},
+    };
+    for (const auto& c : cases) {
+        ByteVec out;
+        EXPECT_EQ(Control(features.CodeOf(c.feature), c.request, out),
+                  static_cast<std::uint32_t>(SCARD_E_UNSUPPORTED_FEATURE)) << c.name;
+        out.assign(512, 0);
+        n = 0;
+        const auto simResult = static_cast<std::uint32_t>(sim.Control(
+            simFeatures.CodeOf(c.feature), c.request.data(), static_cast<DWORD>(c.request.size()), out.data(),
+            static_cast<DWORD>(out.size()), &n));
+        EXPECT_EQ(simResult, static_cast<std::uint32_t>(SCARD_E_UNSUPPORTED_FEATURE)) << c.name;
+        EXPECT_EQ(n, 0u) << c.name;
+    }
+    sim.Disconnect(SCARD_LEAVE_CARD);
+    sim.ReleaseContext();
 }
 
 // Removing and inserting the card: the emulator tells the driver on the line,

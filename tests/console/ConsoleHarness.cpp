@@ -9,6 +9,8 @@
 #include <sstream>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "widgets/QtText.h"
 #include "readerlink/PcscApi.h"
 
@@ -139,7 +141,7 @@ const Expectation kStateTable[] = {
     {IDC_DISCONNECT, "SCardDisconnect", {0, 0, 1}, {1, 1, 1}},
     {IDC_TRANSMIT, "SCardTransmit", {0, 0, 0}, {1, 1, 1}},
     {IDC_PLAY_COMMANDS, "Play Commands", {0, 0, 0}, {1, 1, 1}},
-    {IDC_CONTROL, "SCardControl", {0, 0, 0}, {1, 1, 1}},
+    {IDC_CONTROL, "SCardControl", {0, 0, -1}, {1, 1, 1}},  // connected: follows the field and the list
     {IDC_ADD_COMMAND, "add command", {0, 0, 0}, {0, 0, 1}},
     {IDC_EXIT, "Exit", {1, 1, 1}, {1, 1, 1}},
     {IDC_READER_LIST, "reader list", {-1, -1, -1}, {-1, 1, 1}},
@@ -213,6 +215,14 @@ void ChooseReader(CConsoleDlg& dlg, int index) {
 
 std::string StatusLine(const CConsoleDlg& dlg) {
     return FromQString(qobject_cast<QLineEdit*>(dlg.Control(IDC_STATUS_LINE))->text());
+}
+
+void EstablishAndConnect(CConsoleDlg& dlg, int reader) {
+    Click(dlg, console::IDC_ESTABLISH);
+    ASSERT_EQ(StateMismatches(dlg, WindowState::ContextEstablished), "") << StatusLine(dlg);
+    ChooseReader(dlg, reader);
+    Click(dlg, console::IDC_CONNECT);
+    ASSERT_EQ(StateMismatches(dlg, WindowState::CardConnected), "") << StatusLine(dlg);
 }
 
 bool WaitFor(const std::function<bool()>& done, int ms) {

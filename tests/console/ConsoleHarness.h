@@ -50,6 +50,9 @@ void Click(CConsoleDlg& dlg, int controlId);
 void Command(CConsoleDlg& dlg, int commandId);
 void ChooseReader(CConsoleDlg& dlg, int index);
 std::string StatusLine(const CConsoleDlg& dlg);
+// "SCardEstablishContext", the reader chosen, "SCardConnect": a failed
+// assertion where the window does not reach the state each click leads to.
+void EstablishAndConnect(CConsoleDlg& dlg, int reader = 0);
 QAbstractButton* Button(const CConsoleDlg& dlg, int id);
 QComboBox* ReaderList(const CConsoleDlg& dlg);
 // Processes queued events until the predicate holds or the time is up.

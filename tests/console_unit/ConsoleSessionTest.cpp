@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -27,8 +28,17 @@ struct Script {
     int cardCalls = 0;
     std::vector<std::uint8_t> sent;
     DWORD code = 0;
+    std::vector<std::string> calls;  // the connection calls that reached the table
+    std::string fails;               // the one of them that fails
 };
 Script g;
+
+constexpr auto kRemoved = static_cast<LONG>(SCARD_W_REMOVED_CARD);
+
+LONG Called(const char* name) {
+    g.calls.emplace_back(name);
+    return g.fails == name ? kRemoved : SCARD_S_SUCCESS;
+}
 
 LONG Answer(LPBYTE out, DWORD size, LPDWORD length) {
     ++g.cardCalls;
@@ -38,22 +48,26 @@ LONG Answer(LPBYTE out, DWORD size, LPDWORD length) {
     *length = n;
     return SCARD_S_SUCCESS;
 }
-LONG Establish(DWORD, LPCVOID, LPCVOID, LPSCARDCONTEXT ctx) { *ctx = 1; return SCARD_S_SUCCESS; }
-LONG Release(SCARDCONTEXT) { return SCARD_S_SUCCESS; }
+LONG Establish(DWORD, LPCVOID, LPCVOID, LPSCARDCONTEXT ctx) { *ctx = 1; return Called("Establish"); }
+LONG Release(SCARDCONTEXT) { return Called("Release"); }
 LONG List(SCARDCONTEXT, LPCSTR, LPSTR buffer, LPDWORD length) {
     static const char kReaders[] = "Sim Reader\0";
     if (buffer) std::memcpy(buffer, kReaders, sizeof kReaders);
     *length = sizeof kReaders;
-    return SCARD_S_SUCCESS;
+    return Called("List");
 }
 LONG Connect(SCARDCONTEXT, LPCSTR, DWORD, DWORD, LPSCARDHANDLE card, LPDWORD protocol) {
     *card = 7;
     *protocol = SCARD_PROTOCOL_T1;
-    return SCARD_S_SUCCESS;
+    return Called("Connect");
 }
-LONG Reconnect(SCARDHANDLE, DWORD, DWORD, DWORD, LPDWORD) { return SCARD_S_SUCCESS; }
-LONG Disconnect(SCARDHANDLE, DWORD) { return SCARD_S_SUCCESS; }
+LONG Reconnect(SCARDHANDLE, DWORD, DWORD, DWORD, LPDWORD protocol) {
+    *protocol = SCARD_PROTOCOL_T0;
+    return Called("Reconnect");
+}
+LONG Disconnect(SCARDHANDLE, DWORD) { return Called("Disconnect"); }
 LONG Status(SCARDHANDLE, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE atr, LPDWORD atrLength) {
+    if (const LONG rv = Called("Status")) return rv;
     return Answer(atr, *atrLength, atrLength);
 }
 LONG Transmit(SCARDHANDLE, const SCARD_IO_REQUEST*, LPCBYTE in, DWORD inLength, SCARD_IO_REQUEST*, LPBYTE out,
@@ -62,6 +76,7 @@ LONG Transmit(SCARDHANDLE, const SCARD_IO_REQUEST*, LPCBYTE in, DWORD inLength, 
     return Answer(out, *outLength, outLength);
 }
 LONG Control(SCARDHANDLE, DWORD code, LPCVOID in, DWORD inLength, LPVOID out, DWORD size, LPDWORD returned) {
+    g.calls.emplace_back("Control");
     g.code = code;
     const auto* bytes = static_cast<const std::uint8_t*>(in);
     g.sent.assign(bytes, bytes + (bytes ? inLength : 0));
@@ -73,8 +88,6 @@ LONG Cancel(SCARDCONTEXT) { return SCARD_S_SUCCESS; }
 
 const PcscApi kScripted = {Establish, Release, List, Connect, Reconnect, Disconnect, Status,
                            Transmit,  Control, GetAttrib, GetStatusChange, Cancel};
-
-constexpr auto kRemoved = static_cast<LONG>(SCARD_W_REMOVED_CARD);
 
 std::string LogText(ConsoleSession& session) {
     std::ifstream in(session.Log()->FileName(), std::ios::binary);
@@ -182,6 +195,85 @@ TEST_F(ConsoleSessionTest, EachExchangeShowsKeepsSendsAndLogs) {
     session.CloseLog();
     std::filesystem::remove_all(pattern);
     EXPECT_TRUE(reported.empty());
+}
+
+// The order of the calls, the control changes (with "options N" where the
+// options are shown, "tree" where the ATR is) and the reader list.
+std::string Sequence(const ConnectionOutcome& outcome) {
+    static const char* const kNames[] = {"StartUp",   "Establishing", "Established", "ConnectFailed",
+                                         "Connected", "ResetDone",    "CardGone",    "ResetFailed",
+                                         "StatusFailed", "Disconnected", "Released"};
+    std::string out;
+    const auto add = [&out](const std::string& item) { out += (out.empty() ? "" : ",") + item; };
+    for (console::ConnectionStep step : outcome.steps) add(kNames[static_cast<int>(step)]);
+    if (outcome.shownProtocols) add("options " + std::to_string(*outcome.shownProtocols));
+    for (console::ConnectionStep step : outcome.stepsAfter) add(kNames[static_cast<int>(step)]);
+    if (outcome.status) {
+        for (console::ConnectionStep step : outcome.status->steps) add(kNames[static_cast<int>(step)]);
+        if (outcome.status->showsTree) add("tree");
+    }
+    return out;
+}
+
+TEST_F(ConsoleSessionTest, EachConnectionStepCallsAndShows) {
+    using Op = std::function<ConnectionOutcome(ConsoleSession&)>;
+    struct Case {
+        const char* name;
+        std::string fails;
+        Op op;
+        std::vector<std::string> calls;
+        LONG result;
+        std::string shown;
+        std::string readers;  // "-": the list is left alone
+        bool maker = false;
+    };
+    const Op establish = [](ConsoleSession& s) { return s.Establish(); };
+    const Op connect = [](ConsoleSession& s) { return s.Connect("Sim Reader"); };
+    const Op reset = [](ConsoleSession& s) { return s.Reset(SCARD_UNPOWER_CARD); };
+    const Op disconnect = [](ConsoleSession& s) { return s.Disconnect(true); };
+    const Op release = [](ConsoleSession& s) { return s.Release(); };
+    const Op disconnectConnect = [](ConsoleSession& s) { s.Disconnect(true); return s.Connect("Sim Reader"); };
+    const std::vector<Case> cases = {
+        // No context is kept behind a window that shows none.
+        {"establish, listing fails", "List", establish, {"Establish", "List", "Release"}, kRemoved, "Establishing",
+         ""},
+        {"establish", "", establish, {"Establish", "List", "List"}, 0, "Establishing,options 3,Established",
+         "Sim Reader"},
+        {"connect", "", connect, {"Connect", "Control", "Status", "Control"}, 0, "Connected,options 2,tree",
+         "Sim Reader PCSC V2 with 0 Feature(s)", true},
+        {"connect fails", "Connect", connect, {"Connect"}, kRemoved, "ConnectFailed", "-"},
+        {"reset", "", reset, {"Reconnect", "Status"}, 0, "ResetDone,options 1,tree", "-"},
+        // The handle is let go, or the next connect would be refused.
+        {"reset fails", "Reconnect", reset, {"Reconnect", "Disconnect"}, kRemoved, "CardGone,ResetFailed", "-"},
+        // The handle stays, so that the next call reports the removal.
+        {"reset, card gone", "Status", reset, {"Reconnect", "Status"}, 0,
+         "ResetDone,options 1,CardGone,StatusFailed", "-"},
+        // A failed re-listing leaves no names behind for the next connect's relabel.
+        {"connect after a failed re-listing", "List", disconnectConnect,
+         {"Disconnect", "Release", "Establish", "List", "Connect", "Control", "Status", "Control"}, 0,
+         "Connected,options 2,tree", "", true},
+        {"disconnect", "", disconnect, {"Disconnect", "Release", "Establish", "List", "List"}, 0,
+         "options 3,Disconnected", "Sim Reader"},
+        {"release", "", release, {"Release"}, 0, "Released", "-"},
+    };
+    for (const Case& c : cases) {  // in the order a user can take them
+        g.answer = {'T', 'A', 'V', 0};
+        g.fails = c.fails;
+        g.calls.clear();
+        const ConnectionOutcome outcome = c.op(session);
+        EXPECT_EQ(g.calls, c.calls) << c.name;
+        EXPECT_EQ(outcome.result, static_cast<PcscResult>(c.result)) << c.name;
+        EXPECT_EQ(Sequence(outcome), c.shown) << c.name;
+        std::string readers = outcome.listsReaders ? "" : "-";
+        for (const std::string& name : outcome.readers) readers += (readers.empty() ? "" : "|") + name;
+        EXPECT_EQ(readers, c.readers) << c.name;
+        EXPECT_EQ(outcome.makerReader, c.maker) << c.name;
+    }
+    // After a connect the status line is empty; the preferred protocols are the active one.
+    g.fails.clear();
+    session.Connect("Sim Reader");
+    EXPECT_EQ(session.StatusLineText(), "");
+    EXPECT_EQ(session.PreferredProtocols(), static_cast<DWORD>(SCARD_PROTOCOL_T1));
 }
 
 TEST_F(ConsoleSessionTest, AnOverlongControlIsRefusedUnsent) {

@@ -5,7 +5,9 @@
 // the answer across threads without a race.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -80,14 +82,13 @@ TEST_F(PinWorkerTest, WindowThreadWaitsForTheAnswerOrTheFailure) {
         g_script = c.script;
         g_controlCalls = 0;
         const std::uint8_t request[13] = {0x00, 0x82, 0x04, 0x00, 0x04, 0x04, 0x02, 0x00, 0x04, 0x09, 0x00, 0x00, 0x20};
-        std::uint8_t answer[512] = {};
         PinWorkerParams params;
-        params.reader = &link;
+        params.card = link.CardHandle();
         params.controlCode = 0x4200080A;
-        params.request = request;
+        std::copy(std::begin(request), std::end(request), params.request.begin());
         params.requestLength = sizeof request;
-        params.answer = answer;
         params.answerSize = 4;
+        const auto& answer = params.answer;
         if (c.raiseDoneFirst) params.done.store(1);
         std::thread worker([&params] { PinWorker(params); });
         // The window thread's loop: until the worker is done or has failed.

@@ -59,11 +59,7 @@ protected:
         fs::current_path(m_dir);
         dlg.OnSysCommand(IDM_USE_LOG_FILE);
         dlg.show();
-        Click(dlg, IDC_ESTABLISH);
-        ASSERT_EQ(StateMismatches(dlg, WindowState::ContextEstablished), "") << StatusLine(dlg);
-        ChooseReader(dlg, 0);
-        Click(dlg, IDC_CONNECT);
-        ASSERT_EQ(StateMismatches(dlg, WindowState::CardConnected), "") << StatusLine(dlg);
+        ASSERT_NO_FATAL_FAILURE(EstablishAndConnect(dlg));
         trace.Mark();
     }
     void TearDown() override {
@@ -319,6 +315,30 @@ TEST_F(ConsolePin, ClicksDuringASlowPinEntryAreNotFurtherTries) {
     EXPECT_EQ(Response(dlg), "63 C2 ");
     EXPECT_EQ(Seen("Control 42330006").size(), 1u);
     EXPECT_EQ(Seen("PinTransmit"), std::vector<std::string>{"PinTransmit 00 20 00 01 04 39 39 39 39"});
+}
+
+// The console is closed while the pad's user types: it says it waits,
+// stays until the reader answers (the exchange is logged), then closes.
+TEST_F(ConsolePin, ClosingDuringAPinEntryWaitsForTheReader) {
+    ASSERT_TRUE(ChooseControl(dlg, "FEATURE_VERIFY_PIN_DIRECT"));
+    TypeCommand(dlg, kVerifyApdu);
+    std::string statusMeanwhile;
+    bool openMeanwhile = false;
+    QTimer::singleShot(400, [&] {
+        dlg.reject();
+        QCoreApplication::processEvents();
+        statusMeanwhile = StatusLine(dlg);
+        openMeanwhile = dlg.isVisible();
+    });
+    Press(dlg, IDC_CONTROL);
+    EXPECT_TRUE(openMeanwhile);
+    EXPECT_EQ(statusMeanwhile,
+              "The console closes when the reader ends the PIN entry (at the latest at the keypad's time-out).");
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(Seen("Control 42330006").size(), 1u);
+    EXPECT_EQ(Seen("PinTransmit"), std::vector<std::string>{"PinTransmit 00 20 00 01 04 31 32 33 34"});
+    const std::string log = LogBytes();
+    EXPECT_NE(log.find("SCardVerifyPinControlPCSCV2"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -15,6 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "../readerlink_pcscd/PcscdBench.h"
+#include "console/ConsoleSession.h"
+
 namespace {
 
 using ByteVec = std::vector<std::uint8_t>;
@@ -128,6 +131,45 @@ TEST_F(PinPad, ScriptedUserThroughTheDaemon)
     EXPECT_NE(t.find("PinTransmit 00 20 00 01 04 31 32 33 34\n"), std::string::npos) << t;
     EXPECT_NE(t.find("PinTransmit 00 20 00 01 04 39 39 39 39\n"), std::string::npos) << t;
     EXPECT_NE(t.find("PinTransmit 00 24 00 01 0C 31 32 33 34 FF FF FF FF 35 36 37 38\n"), std::string::npos) << t;
+}
+
+// The console's connection workflow without its window: the calls the reader
+// sees for each step, and what the session makes of its answers.
+TEST(PinPadSession, ConnectionWorkflow)
+{
+    bench::TraceWatch trace{"trace-pinpad.log"};
+    ConsoleSession session;
+    const ConnectionOutcome established = session.Establish();
+    ASSERT_TRUE(established.succeeded) << established.result;
+    ASSERT_EQ(established.readers.size(), 1u);
+    const std::string reader = established.readers[0];
+
+    const ConnectionOutcome connected = session.Connect(reader);
+    ASSERT_TRUE(connected.succeeded) << connected.result;
+    EXPECT_TRUE(connected.featuresFound);
+    EXPECT_EQ(connected.readers, std::vector<std::string>{reader + " PCSC V2 with 7 Feature(s)"});
+    EXPECT_EQ(session.Features().CodeOf(0x06), 0x42330006u);  // FEATURE_VERIFY_PIN_DIRECT
+    EXPECT_TRUE(connected.makerReader);                       // the manufacturer name names the maker
+    ASSERT_TRUE(connected.status && connected.status->read);
+    EXPECT_EQ(session.AtrText(), "3B 88 80 01 54 41 56 20 44 45 4D 4F 69 ");
+
+    session.Transmit("00 A4 04 00 ");
+    EXPECT_EQ(session.ResponseLength(), 2u);
+    EXPECT_EQ(session.ResponseBytes()[0], 0x6D);
+    const ConnectionOutcome reset = session.Reset(SCARD_RESET_CARD);
+    EXPECT_TRUE(reset.succeeded) << reset.result;
+    EXPECT_TRUE(reset.status && reset.status->read);
+
+    std::vector<std::string> seen;
+    for (const std::string& call : trace.Calls())
+        if (call.rfind("Control", 0) == 0 || call.rfind("Transmit", 0) == 0 || call == "PowerICC 502")
+            seen.push_back(call);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Control 42000D48", "Control 42000801 90 01 07 00",
+                                              "Transmit 00 A4 04 00", "PowerICC 502"}));
+
+    EXPECT_TRUE(session.Disconnect(true).succeeded);
+    EXPECT_EQ(session.LastResult(), SCARD_S_SUCCESS);  // the new context's listing
+    EXPECT_EQ(session.Release().result, SCARD_S_SUCCESS);
 }
 
 }  // namespace

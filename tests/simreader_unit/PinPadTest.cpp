@@ -216,6 +216,16 @@ TEST(PinPadRequest, LayoutsAndTheirChecks)
         {"PcscVerifyLengthDisagrees", PinLayout::PcscVerify,
          with({0, 0, 0x82, 0x04, 0x00, 0x08, 0x04, 0x02, 0x00, 0x04, 0x09, 0x00, 0, 0, 0, 10, 0, 0, 0}), false, 0, 0, 0, 0},
         {"PcscVerifyShort", PinLayout::PcscVerify, Bytes(18, 0), false, 0, 0, 0, 0},
+        // The reader driver's checks: a whole command header, at most three messages.
+        {"PcscVerifyWithoutCommandHeader", PinLayout::PcscVerify,
+         {0, 0, 0x82, 0x04, 0x00, 0x08, 0x04, 0x02, 0x00, 0x04, 0x09, 0x00, 0, 0, 0, 3, 0, 0, 0, 0x00, 0x20, 0x00},
+         false, 0, 0, 0, 0},
+        {"PcscModifyFourMessages", PinLayout::PcscModify,
+         with({0, 0, 0x82, 0x04, 0x00, 0x01, 0x02, 0x08, 0x04, 0x03, 0x02, 0x04, 0x04, 0x09, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0}),
+         false, 0, 0, 0, 0},
+        // ... and a validation condition it cannot act on becomes the validation key.
+        {"PcscVerifyNoValidationCondition", PinLayout::PcscVerify,
+         with({0, 0, 0x82, 0x04, 0x00, 0x08, 0x04, 0x00, 0x00, 0x04, 0x09, 0x00, 0, 0, 0, 9, 0, 0, 0}), true, 0, 0, 8, 4},
         {"PcscModifyOldBeforeNew", PinLayout::PcscModify,
          with({0, 0, 0x82, 0x04, 0x00, 0x01, 0x02, 0x08, 0x04, 0x03, 0x02, 0x03, 0x04, 0x09, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0}),
          true, 1, 2, 8, 4},
@@ -239,6 +249,7 @@ TEST(PinPadRequest, LayoutsAndTheirChecks)
         EXPECT_EQ(p.offsetNew, c.offsetNew) << c.name;
         EXPECT_EQ(p.maxDigits, c.maxDigits) << c.name;
         EXPECT_EQ(p.minDigits, c.minDigits) << c.name;
+        EXPECT_EQ(p.validation, 0x02) << c.name;
     }
 }
 
@@ -328,7 +339,7 @@ TEST(PinPadReader, DirectAndVendorExchangesAnswerTheCardsWord)
         {"VendorVerifyWithItsFourByteAnswer", SCARD_CTL_CODE(2058), Concat(kVendorVerifyHead, kVerifyApdu), 4,
          IFD_SUCCESS, {0x90, 0x00}},
         {"ModifyOldNewConfirm", 0x42330007, Concat(modifyHead, modifyApdu), 512, IFD_SUCCESS, {0x90, 0x00}},
-        {"MalformedRequest", 0x42330006, Bytes(5, 0), 512, IFD_COMMUNICATION_ERROR, {}},
+        {"MalformedRequest", 0x42330006, Bytes(5, 0), 512, IFD_NOT_SUPPORTED, {}},
     };
     for (const auto& s : steps) {
         PadRun run = Control(r, s.code, s.request, s.answerSize);

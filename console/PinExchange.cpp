@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-3-Clause
-#include "features/PinExchange.h"
+#include "console/PinExchange.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -8,11 +8,11 @@
 #include <algorithm>
 
 #include "carddata/HexCodec.h"
+#include "console/ConsoleSession.h"
 #include "features/ControlCodes.h"
 #include "features/ModifyPinDlg.h"
 #include "features/PinPromptDlg.h"
 #include "features/VerifyPinDlg.h"
-#include "readerlink/ResultText.h"
 #include "widgets/MaskedEdit.h"
 #include "widgets/MessagePump.h"
 
@@ -74,49 +74,56 @@ private:
 
 }  // namespace
 
-CPinExchange::CPinExchange(PinConsole console) : m_console(std::move(console)) {}
+CPinExchange::CPinExchange(ConsoleSession& session, PinConsole console)
+    : m_session(session), m_console(std::move(console)), m_pin(session) {}
 
 CPinExchange::~CPinExchange() {
-    if (m_worker.joinable()) m_worker.join();
     // The windows may outlive this object by a moment (the console deletes
     // its children after its members): they must not call back into it.
-    if (m_verifyWindow) m_verifyWindow->SetOnClosed(nullptr);
-    if (m_modifyWindow) m_modifyWindow->SetOnClosed(nullptr);
+    if (CVerifyPinDlg* verify = VerifyWindow()) verify->SetOnClosed(nullptr);
+    if (CModifyPinDlg* modify = ModifyWindow()) modify->SetOnClosed(nullptr);
 }
 
 DWORD CPinExchange::VendorVerifyCode() { return features::ControlCode(features::kVendorVerifyPinN); }
 DWORD CPinExchange::VendorModifyCode() { return features::ControlCode(features::kVendorModifyPinN); }
 
-CVerifyPinDlg* CPinExchange::VerifyWindow() const { return m_verifyWindow; }
-CModifyPinDlg* CPinExchange::ModifyWindow() const { return m_modifyWindow; }
+CVerifyPinDlg* CPinExchange::VerifyWindow() const { return static_cast<CVerifyPinDlg*>(m_verifyWindow.data()); }
+CModifyPinDlg* CPinExchange::ModifyWindow() const { return static_cast<CModifyPinDlg*>(m_modifyWindow.data()); }
 
 CVerifyPinDlg* CPinExchange::OpenVerifyWindow() {
-    if (m_verifyWindow) return m_verifyWindow;
-    m_verifyWindow = new CVerifyPinDlg(m_console.window);
-    m_verifyWindow->SetOnClosed([this] {
+    if (CVerifyPinDlg* open = VerifyWindow()) return open;
+    auto* window = new CVerifyPinDlg(m_console.window);
+    m_verifyWindow = window;
+    window->SetOnClosed([this] {
         m_verifyWindow = nullptr;
         if (m_onWindowState) m_onWindowState(false);
     });
-    m_verifyWindow->ShowAtPlace();
+    window->ShowAtPlace();
     if (m_onWindowState) m_onWindowState(true);
-    return m_verifyWindow;
+    return window;
 }
 
 CModifyPinDlg* CPinExchange::OpenModifyWindow() {
-    if (m_modifyWindow) return m_modifyWindow;
-    m_modifyWindow = new CModifyPinDlg(m_console.window);
-    m_modifyWindow->SetOnClosed([this] {
+    if (CModifyPinDlg* open = ModifyWindow()) return open;
+    auto* window = new CModifyPinDlg(m_console.window);
+    m_modifyWindow = window;
+    window->SetOnClosed([this] {
         m_modifyWindow = nullptr;
         if (m_onWindowState) m_onWindowState(false);
     });
-    m_modifyWindow->ShowAtPlace();
+    window->ShowAtPlace();
     if (m_onWindowState) m_onWindowState(true);
-    return m_modifyWindow;
+    return window;
 }
 
 void CPinExchange::CloseWindows() {
     if (m_verifyWindow) m_verifyWindow->close();
     if (m_modifyWindow) m_modifyWindow->close();
+}
+
+void CPinExchange::DestroyWindows() {
+    delete m_verifyWindow.data();
+    delete m_modifyWindow.data();
 }
 
 int CPinExchange::VerifyPinPcscV2(DWORD controlCode) {
@@ -158,21 +165,18 @@ int CPinExchange::ModifyPinVendor() {
 int CPinExchange::PcscExchange(DWORD controlCode, const std::string& structureText, std::string_view logName,
                                const std::string& entriesText, const std::string& validationText,
                                const std::string& maxExtraText) {
-    const std::string requestText = PcscRequestText(structureText, m_console.readCommand());
-    m_request = ConvertPinRequest(requestText);
-    if (m_request.tooLong) {
-        Refuse((requestText.size() + 1) / 2);
+    m_session.SetCommandText(m_console.readCommand());
+    if (!m_pin.Prepare(PcscRequestText(structureText, m_session.CommandText()))) {
+        Refused();
         return 0;
     }
     const ExchangeMark mark(m_exchanging);
     // The reader holds the call for the whole PIN entry: sent from the
     // worker, so the window keeps painting and a click meanwhile is dropped.
     const PcscResult result = RunWorker(controlCode, kPcscPinAnswerSize, 0);
-    const DWORD returned = m_params.returned;
-    m_console.setResult(result);
     if (m_closeAfterJoin) {
         // The console is to close: no key loop after this exchange.
-        Finish(logName, result, m_answer.data(), std::min<unsigned>(returned, kPcscPinAnswerSize));
+        Finish(logName, result);
         CloseAfterJoin();
         return 0;
     }
@@ -186,15 +190,14 @@ int CPinExchange::PcscExchange(DWORD controlCode, const std::string& structureTe
         const std::array<std::uint8_t, 2> maxExtra = Word16WireBytes(maxExtraText);
         m_keyLoop(entries[0], validation[0], maxExtra.data());  // leaves its own result in the console
     }
-    Finish(logName, result, m_answer.data(), std::min<unsigned>(returned, kPcscPinAnswerSize));
+    Finish(logName, result);
     return 0;
 }
 
 int CPinExchange::VendorExchange(DWORD controlCode, const std::string& structureText, std::string_view logName) {
-    const std::string requestText = VendorRequestText(structureText, m_console.readCommand());
-    m_request = ConvertPinRequest(requestText);
-    if (m_request.tooLong) {
-        Refuse((requestText.size() + 1) / 2);
+    m_session.SetCommandText(m_console.readCommand());
+    if (!m_pin.Prepare(VendorRequestText(structureText, m_session.CommandText()))) {
+        Refused();
         return 0;
     }
     const ExchangeMark mark(m_exchanging);
@@ -204,68 +207,67 @@ int CPinExchange::VendorExchange(DWORD controlCode, const std::string& structure
 
     const PcscResult result = RunWorker(controlCode, kVendorPinAnswerSize, kWorkerStartWaitMs);
     delete prompt;
-    Finish(logName, result, m_answer.data(), std::min<unsigned>(m_params.returned, kVendorPinAnswerSize));
+    Finish(logName, result);
     CloseAfterJoin();
     return 0;
 }
 
-PcscResult CPinExchange::RunWorker(DWORD controlCode, DWORD answerSize, int startWaitMs) {
-    m_console.setResult(0);
-    m_console.showStatus(std::string(kPinExchangeRunningText));
-    m_console.refresh();
+PcscResult CPinExchange::RunWorker(DWORD controlCode, std::size_t answerSize, int startWaitMs) {
+    PcscResult result = 0;
     {
         ConsoleInputBlock block(m_console.window);
-        StartPinWorker(controlCode, answerSize, startWaitMs);
-        while (m_params.done.load() == 0 && m_params.result.load() == 0) {
-            if (!PumpMessages()) break;  // the program is quitting: only wait for the worker
+        m_pin.Start(controlCode, answerSize);
+        m_busy = true;
+        m_console.refresh();
+        if (startWaitMs > 0) DelayMs(startWaitMs);
+        while (!m_pin.Answered()) {
+            if (CloseWaitOver()) {
+                // The reader had the keypad's time and more: the console
+                // closes without its answer.
+                m_pin.LeaveBehind();
+                break;
+            }
+            // The program is quitting: wait for the worker, within the same limit.
+            if (!PumpMessages() && !m_closeDeadline) m_closeDeadline = std::chrono::steady_clock::now() + m_pin.CloseWaitLimit();
             DelayMs(1);
         }
-        JoinPinWorker();
+        if (m_pin.LeftBehind()) {
+            result = static_cast<PcscResult>(SCARD_E_TIMEOUT);
+            m_session.SetLastResult(result);
+        } else {
+            result = m_pin.Join();
+        }
+        m_busy = false;
         // Clicks that came in while the reader answered are dropped here,
         // not handled as new presses once the block is gone.
         PumpMessages();
     }
-    m_console.setResult(m_params.result.load());
-    return m_params.result.load();
+    return result;
+}
+
+void CPinExchange::CloseWhenDone(std::function<void()> close) {
+    m_closeAfterJoin = std::move(close);
+    if (!m_closeDeadline) m_closeDeadline = std::chrono::steady_clock::now() + m_pin.CloseWaitLimit();
+}
+
+bool CPinExchange::CloseWaitOver() const {
+    return m_closeDeadline && std::chrono::steady_clock::now() >= *m_closeDeadline;
 }
 
 void CPinExchange::CloseAfterJoin() {
+    m_closeDeadline.reset();
     if (!m_closeAfterJoin) return;
     std::function<void()> close = std::move(m_closeAfterJoin);
     m_closeAfterJoin = nullptr;
     close();
 }
 
-void CPinExchange::StartPinWorker(DWORD controlCode, DWORD answerSize, int startWaitMs) {
-    m_params.done.store(0);
-    m_params.reader = m_console.link;
-    m_params.controlCode = controlCode;
-    m_params.request = m_request.bytes.data();
-    m_params.requestLength = m_request.count;
-    m_params.answer = m_answer.data();
-    m_params.answerSize = answerSize;
-    m_params.returned = 0;
-    m_params.result.store(0);
-    m_busy = true;
-    m_worker = std::thread([this] { PinWorker(m_params); });
-    if (startWaitMs > 0) DelayMs(startWaitMs);
-}
-
-void CPinExchange::JoinPinWorker() {
-    m_params.done.store(1);
-    if (m_worker.joinable()) m_worker.join();
-    m_busy = false;
-}
-
-void CPinExchange::Finish(std::string_view logName, PcscResult result, const std::uint8_t* answer, unsigned count) {
+void CPinExchange::Finish(std::string_view logName, PcscResult result) {
     // The console was closed during the key loop: its log is shut and its
     // window gone; there is no one left to show the answer to.
     if (m_console.closing()) return;
-    m_console.conclude(logName, result, answer, count);
+    m_pin.Conclude(logName, result);
     m_console.refresh();
 }
 
-void CPinExchange::Refuse(std::size_t byteCount) {
-    m_console.showStatus(PinRequestTooLongText(byteCount));
-    m_console.refresh();
-}
+void CPinExchange::Refused() { m_console.refresh(); }

@@ -1,51 +1,40 @@
 // SPDX-License-Identifier: BSD-3-Clause
-// CPinExchange: the console's secure PIN operations. Both ways send the
-// request from a worker thread while the window keeps dispatching its
-// messages (the reader holds the call for the whole PIN entry); the maker's
-// way shows the "PIN Code" prompt meanwhile, the part 10 way follows the keys
-// after a _START code. It owns the
-// "Verify Pin Value" and "Modify Pin Value" windows.
+// CPinExchange: the window side of the console's secure PIN operations. It
+// owns the "Verify Pin Value" and "Modify Pin Value" windows, reads their
+// structure, and while PinSession's worker holds the reader it keeps the
+// console painting with its input dropped; the maker's way shows the
+// "PIN Code" prompt meanwhile, the part 10 way follows the keys after a
+// _START code.
 #pragma once
 
 #include <QPointer>
 
-#include <array>
-#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 
-#include "features/PinRequests.h"
-#include "features/PinWorker.h"
-#include "readerlink/ReaderLink.h"
+#include "console/PinSession.h"
 
 class QWidget;
 class CVerifyPinDlg;
 class CModifyPinDlg;
-class CPinPromptDlg;
+class ConsoleSession;
 
-// What the exchanges need of the console: its window, its reader link, its
-// command text and result, and the one place an exchange's outcome is shown
-// and logged. The console's session stands behind these.
+// What the exchanges need of the console window.
 struct PinConsole {
-    QWidget* window = nullptr;  // parent of the PIN windows; its input is dropped during an exchange
-    CReaderLink* link = nullptr;
-    std::function<std::string()> readCommand;      // the command field's text, kept as the command text
-    std::function<void(PcscResult)> setResult;     // the last result
-    std::function<void(std::string)> showStatus;   // a text of its own in the status line
-    // Shows the answer (or the failure text) and writes the log record; the
-    // status line keeps what the exchange left there.
-    std::function<void(std::string_view logName, PcscResult, const std::uint8_t* answer, unsigned count)> conclude;
+    QWidget* window = nullptr;                 // parent of the PIN windows; its input is dropped during an exchange
+    std::function<std::string()> readCommand;  // the command field's text
     std::function<void()> refresh;
     std::function<bool()> closing;  // the console was closed meanwhile: nothing left to show to
 };
 
 class CPinExchange {
 public:
-    explicit CPinExchange(PinConsole console);
-    ~CPinExchange();  // waits for a running worker: it uses the reader link
+    CPinExchange(ConsoleSession& session, PinConsole console);
+    ~CPinExchange();
 
     CPinExchange(const CPinExchange&) = delete;
     CPinExchange& operator=(const CPinExchange&) = delete;
@@ -56,18 +45,25 @@ public:
     int VerifyPinVendor();
     int ModifyPinVendor();
 
-    // True from the start of an exchange's worker to its join: no second
-    // exchange may start, and the console may not close, meanwhile.
+    // True while the worker holds the reader: no second exchange may start,
+    // and the console may not close, meanwhile.
     bool Busy() const { return m_busy; }
-    // The console asked to close during the exchange: close it after the join.
-    void CloseWhenDone(std::function<void()> close) { m_closeAfterJoin = std::move(close); }
+    // The console asked to close during the exchange: close it after the
+    // join, or once the reader had its time without answering.
+    void CloseWhenDone(std::function<void()> close);
+    // The reader never answered and the console closed: the link is not to be used.
+    bool WorkerLeftBehind() const { return m_pin.LeftBehind(); }
 
     // The parameter windows, opened on demand with their defaults.
     CVerifyPinDlg* VerifyWindow() const;
     CModifyPinDlg* ModifyWindow() const;
+    // As the console's other feature windows are kept.
+    const QPointer<QWidget>& VerifyWindowPointer() const { return m_verifyWindow; }
+    const QPointer<QWidget>& ModifyWindowPointer() const { return m_modifyWindow; }
     CVerifyPinDlg* OpenVerifyWindow();
     CModifyPinDlg* OpenModifyWindow();
     void CloseWindows();
+    void DestroyWindows();
     // Told when a parameter window opens (true) or closes (false): the
     // console's window-open flag.
     void SetOnWindowState(std::function<void(bool open)> onState) { m_onWindowState = std::move(onState); }
@@ -92,27 +88,24 @@ private:
     int VendorExchange(DWORD controlCode, const std::string& structureText, std::string_view logName);
     // One control call on the worker while the window thread pumps its
     // messages with the console's input blocked; returns the call's result.
-    PcscResult RunWorker(DWORD controlCode, DWORD answerSize, int startWaitMs);
-    void StartPinWorker(DWORD controlCode, DWORD answerSize, int startWaitMs);
-    void JoinPinWorker();
+    PcscResult RunWorker(DWORD controlCode, std::size_t answerSize, int startWaitMs);
+    bool CloseWaitOver() const;
     void CloseAfterJoin();  // a close the console asked for meanwhile
     // Shows the answer, logs the exchange and refreshes the console.
-    void Finish(std::string_view logName, PcscResult result, const std::uint8_t* answer, unsigned count);
-    // A request that does not fit its buffer: refused, nothing sent.
-    void Refuse(std::size_t byteCount);
+    void Finish(std::string_view logName, PcscResult result);
+    void Refused();
 
+    ConsoleSession& m_session;
     PinConsole m_console;
-    QPointer<CVerifyPinDlg> m_verifyWindow;
-    QPointer<CModifyPinDlg> m_modifyWindow;
+    PinSession m_pin;
+    QPointer<QWidget> m_verifyWindow;
+    QPointer<QWidget> m_modifyWindow;
     std::function<void(bool)> m_onWindowState;
     std::function<bool(DWORD)> m_isStartCode;
     KeyLoop m_keyLoop;
 
-    PinWorkerParams m_params;
-    PinRequestBytes m_request;
-    std::array<std::uint8_t, 512> m_answer{};
-    std::thread m_worker;
     bool m_busy = false;
     bool m_exchanging = false;  // an operation is on the stack (its key loop or worker wait pumps messages)
     std::function<void()> m_closeAfterJoin;
+    std::optional<std::chrono::steady_clock::time_point> m_closeDeadline;
 };
