@@ -64,5 +64,7 @@ void CPinParamsDlg::ShowAtPlace() {
         move(x, y);
     }
     show();
-    lower();
+    // In front, like every feature window: lowered, it could open wholly
+    // behind the console, and its fields are what the next press sends.
+    raise();
 }

@@ -218,7 +218,9 @@ TEST_F(ConsoleControl, AnEmptyFieldSendsNoInputBytes) {
                  {"FEATURE_MODIFY_PIN_FINISH", "Control 42330004"}};
     for (const auto& c : cases) {
         const std::string name = c.choice ? c.choice : "as connected";
-        if (c.choice) ASSERT_TRUE(ChooseControl(dlg, c.choice));
+        if (c.choice) {
+            ASSERT_TRUE(ChooseControl(dlg, c.choice));
+        }
         ASSERT_TRUE(Button(dlg, IDC_CONTROL)->isEnabled()) << name;
         demoTrace.Mark();
         Click(dlg, IDC_CONTROL);
