@@ -151,26 +151,18 @@ void CConsoleDlg::OnShareDirect() {
 }
 
 void CConsoleDlg::OnProtocolT0() {
-    if (m_protocolT0->isChecked()) {
-        m_session.SetPreferredProtocols(m_session.PreferredProtocols() | SCARD_PROTOCOL_T0);
-    } else {
-        m_session.SetPreferredProtocols(m_session.PreferredProtocols() & ~static_cast<DWORD>(SCARD_PROTOCOL_T0));
-    }
+    m_session.ChoosePreferred(SCARD_PROTOCOL_T0, m_protocolT0->isChecked());
     m_shareDirect->setChecked(false);
 }
 
 void CConsoleDlg::OnProtocolT1() {
-    if (m_protocolT1->isChecked()) {
-        m_session.SetPreferredProtocols(m_session.PreferredProtocols() | SCARD_PROTOCOL_T1);
-    } else {
-        m_session.SetPreferredProtocols(m_session.PreferredProtocols() & ~static_cast<DWORD>(SCARD_PROTOCOL_T1));
-    }
+    m_session.ChoosePreferred(SCARD_PROTOCOL_T1, m_protocolT1->isChecked());
     m_shareDirect->setChecked(false);
 }
 
-void CConsoleDlg::OnOptimal() { m_session.SetPreferredProtocols(m_session.PreferredProtocols() & ~kDefaultParameters); }
+void CConsoleDlg::OnOptimal() { m_session.ChoosePreferred(kDefaultParameters, false); }
 
-void CConsoleDlg::OnDefault() { m_session.SetPreferredProtocols(m_session.PreferredProtocols() | kDefaultParameters); }
+void CConsoleDlg::OnDefault() { m_session.ChoosePreferred(kDefaultParameters, true); }
 
 void CConsoleDlg::OnCommandChanged() {
     // The mask keeps blanks in every untyped position, so the field counts

@@ -151,6 +151,10 @@ public:
     void SetShareMode(DWORD mode) { m_shareMode = mode; }
     DWORD PreferredProtocols() const { return m_preferredProtocols; }
     void SetPreferredProtocols(DWORD protocols) { m_preferredProtocols = protocols; }
+    // A protocol box (or the parameter choice's bit) checked or cleared.
+    void ChoosePreferred(DWORD bit, bool chosen) {
+        m_preferredProtocols = chosen ? (m_preferredProtocols | bit) : (m_preferredProtocols & ~bit);
+    }
     int SelectedReader() const { return m_selectedReader; }
     void SetSelectedReader(int slot) { m_selectedReader = slot; }
     bool MakerReader() const { return m_makerReader; }
