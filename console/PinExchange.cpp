@@ -90,12 +90,13 @@ DWORD CPinExchange::VendorModifyCode() { return features::ControlCode(features::
 CVerifyPinDlg* CPinExchange::VerifyWindow() const { return static_cast<CVerifyPinDlg*>(m_verifyWindow.data()); }
 CModifyPinDlg* CPinExchange::ModifyWindow() const { return static_cast<CModifyPinDlg*>(m_modifyWindow.data()); }
 
-CVerifyPinDlg* CPinExchange::OpenVerifyWindow() {
-    if (CVerifyPinDlg* open = VerifyWindow()) return open;
-    auto* window = new CVerifyPinDlg(m_console.window);
-    m_verifyWindow = window;
-    window->SetOnClosed([this] {
-        m_verifyWindow = nullptr;
+template <class Window>
+Window* CPinExchange::OpenWindow(QPointer<QWidget>& slot) {
+    if (auto* open = static_cast<Window*>(slot.data())) return open;
+    auto* window = new Window(m_console.window);
+    slot = window;
+    window->SetOnClosed([this, &slot] {
+        slot = nullptr;
         if (m_onWindowState) m_onWindowState(false);
     });
     window->ShowAtPlace();
@@ -103,18 +104,9 @@ CVerifyPinDlg* CPinExchange::OpenVerifyWindow() {
     return window;
 }
 
-CModifyPinDlg* CPinExchange::OpenModifyWindow() {
-    if (CModifyPinDlg* open = ModifyWindow()) return open;
-    auto* window = new CModifyPinDlg(m_console.window);
-    m_modifyWindow = window;
-    window->SetOnClosed([this] {
-        m_modifyWindow = nullptr;
-        if (m_onWindowState) m_onWindowState(false);
-    });
-    window->ShowAtPlace();
-    if (m_onWindowState) m_onWindowState(true);
-    return window;
-}
+CVerifyPinDlg* CPinExchange::OpenVerifyWindow() { return OpenWindow<CVerifyPinDlg>(m_verifyWindow); }
+
+CModifyPinDlg* CPinExchange::OpenModifyWindow() { return OpenWindow<CModifyPinDlg>(m_modifyWindow); }
 
 void CPinExchange::CloseWindows() {
     if (m_verifyWindow) m_verifyWindow->close();

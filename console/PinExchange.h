@@ -86,6 +86,9 @@ private:
                      const std::string& entriesText, const std::string& validationText,
                      const std::string& maxExtraText);
     int VendorExchange(DWORD controlCode, const std::string& structureText, std::string_view logName);
+    // Opens a parameter window in its slot, or gives the open one.
+    template <class Window>
+    Window* OpenWindow(QPointer<QWidget>& slot);
     // One control call on the worker while the window thread pumps its
     // messages with the console's input blocked; returns the call's result.
     PcscResult RunWorker(DWORD controlCode, std::size_t answerSize, int startWaitMs);
